@@ -1,0 +1,20 @@
+#include "CMVInstallWnd.h"
+
+#include <QApplication>
+#include <QTranslator>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+
+    // The bundle's translation is always in force, whatever the system language.
+    QTranslator translator;
+    translator.load(QStringLiteral(":/trans/trans_iss.qm"));
+    app.installTranslator(&translator);
+
+    CMVInstallWnd window(nullptr);
+    window.InitWidgets();
+    window.show();
+    return app.exec();
+    // window, translator and app are destroyed in this order on return.
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+// Our layer over the Windows services the installer uses: the system drive,
+// the registry, directory creation, the shell and shell links. On Windows
+// every call goes to the real service; elsewhere an emulation rooted in a
+// folder that plays the system drive stands in (see platform/README.md).
+//
+// Paths are QStrings with "/" inside the program; conversion to native
+// separators happens inside this layer.
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QSettings;
+class QFileInfo;
+
+namespace Platform {
+
+// The root of the system drive, with forward slashes and a trailing "/":
+// QDir::rootPath() on Windows, the emulated system root elsewhere
+// ($MIREVALE_SYSTEM_ROOT, or a folder under the user's data location).
+QString systemRoot();
+
+// Opens a registry key by its full path, for example
+// "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders".
+// On Windows this is QSettings(path, QSettings::NativeFormat). Elsewhere the
+// settings object works on the emulated hive file, positioned on the key as a
+// group: a QString is stored as REG_SZ, an int as REG_DWORD. Key paths match
+// case-insensitively. The settings object commits when it is destroyed.
+std::unique_ptr<QSettings> openRegistryKey(const QString &keyPath);
+
+// The all-users folders of a standard Windows installation, used when the
+// shell-folders key has no usable value. Forward slashes, no trailing "/".
+enum class StandardFolder { CommonAppData, CommonDesktop, CommonPrograms };
+QString standardFolder(StandardFolder folder);
+
+// CreateDirectoryW: creates the last path component only. True when the
+// folder was created; false when it exists already or its parent is missing.
+bool createDirectory(const QString &path);
+
+// ShellExecuteW with the verb "open". Returns at once; reports nothing.
+void shellOpen(const QString &path);
+
+// Test seam: while a hook is set, shellOpen hands the path to it and starts
+// nothing. An empty function removes the hook.
+using ShellOpenHook = std::function<void(const QString &path)>;
+void setShellOpenHook(ShellOpenHook hook);
+
+// A shell link at linkPath pointing at target (QFile::link: a .lnk file on
+// Windows, a symbolic link elsewhere).
+bool createLink(const QString &target, const QString &linkPath);
+
+// True for a symbolic link and, on Windows, for a junction or any other
+// reparse point: entries that a recursive deletion must never descend into.
+bool isLink(const QFileInfo &info);
+
+} // namespace Platform
