@@ -385,8 +385,10 @@ void TestPlatform::unparseableHiveLeftIntact()
         WarningCapture capture;
         auto key = Platform::openRegistryKey(QStringLiteral("HKEY_CURRENT_USER\\A"));
         QVERIFY(!key->value(QStringLiteral("x")).isValid());
+        QCOMPARE(key->status(), QSettings::FormatError);
         key->setValue(QStringLiteral("x"), QStringLiteral("new"));
         key->sync();
+        QVERIFY(key->status() != QSettings::NoError);
         QCOMPARE(readAll(file), content);
         key.reset();
         QVERIFY(!capturedWarnings.isEmpty());
