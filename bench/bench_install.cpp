@@ -1,0 +1,103 @@
+// One whole installation driven through the window, as a person does it:
+// start-up as in main, tick the agreement box, press Install, wait for the
+// finished state. Reports the time from the press to the finished state, the
+// ticks of the 300 ms progress timer meanwhile and the peak memory.
+//
+// The worker unpacks the 7z.exe, tarvo.cab and data.cab that lie beside this
+// program, into the system root of $MIREVALE_SYSTEM_ROOT.
+
+#include "BenchClock.h"
+#include "CMVInstallWnd.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QThread>
+#include <QTimer>
+#include <QTranslator>
+#include <QVector>
+#include <QtTest/QTest>
+
+namespace {
+
+int fail(const char *what)
+{
+    BenchClock::report(QByteArray("error=") + what);
+    return 1;
+}
+
+// The window's child that is an instance of the class, the widest when
+// there are several (the Install button is wider than the link).
+QWidget *childOfClass(QWidget *window, const char *className)
+{
+    QWidget *found = nullptr;
+    for (QWidget *child : window->findChildren<QWidget *>()) {
+        if (child->inherits(className) && (!found || child->width() > found->width()))
+            found = child;
+    }
+    return found;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QTranslator translator;
+    translator.load(QStringLiteral(":/trans/trans_iss.qm"));
+    app.installTranslator(&translator);
+
+    CMVInstallWnd window(nullptr);
+    window.InitWidgets();
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window, 10000))
+        return fail("window-not-exposed");
+
+    auto *box = qobject_cast<QAbstractButton *>(childOfClass(&window, "CMVCheckBox"));
+    QWidget *install = childOfClass(&window, "CImageBKButton");
+    if (!box || !install)
+        return fail("widgets-missing");
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, box->rect().center());
+    if (!box->isChecked())
+        return fail("box-not-checked");
+
+    const qint64 pressed = BenchClock::nowNs();
+    QTest::mouseClick(install, Qt::LeftButton, Qt::NoModifier, install->rect().center());
+
+    // The press started the progress timer and the worker.
+    QTimer *progress = nullptr;
+    for (QTimer *timer : window.findChildren<QTimer *>()) {
+        if (timer->isActive() && timer->interval() == 300)
+            progress = timer;
+    }
+    auto *worker = window.findChild<QThread *>();
+    if (!progress || !worker)
+        return fail("install-not-started");
+
+    QVector<qint64> ticks {pressed};
+    QObject::connect(progress, &QTimer::timeout, &app,
+                     [&ticks] { ticks.append(BenchClock::nowNs()); });
+
+    int exitCode = 0;
+    // Queued after the window's own slot, which was connected first: by now
+    // the window has reached its finished state or given up.
+    QObject::connect(worker, &QThread::finished, &app, [&] {
+        const qint64 done = BenchClock::nowNs();
+        if (progress->isActive()) {
+            exitCode = fail("not-finished");
+            QCoreApplication::exit(exitCode);
+            return;
+        }
+        QByteArray deviations;
+        for (int i = 1; i < ticks.size(); ++i) {
+            if (i > 1)
+                deviations += ',';
+            deviations += QByteArray::number((ticks[i] - ticks[i - 1]) / 1e6 - 300.0, 'f', 3);
+        }
+        BenchClock::report("install_ms=" + QByteArray::number((done - pressed) / 1e6, 'f', 3)
+                           + " peak_rss_kb=" + QByteArray::number(BenchClock::peakRssKb())
+                           + " tick_deviation_ms=" + deviations);
+        QCoreApplication::exit(0);
+    });
+    const int loop = app.exec();
+    return exitCode ? exitCode : loop;
+}
