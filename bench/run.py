@@ -191,6 +191,8 @@ class Figure:
             if stat is None:
                 return "—"
             med, lo, hi = stat
+            if lo == hi:
+                return "%s %s" % (fmt(med), self.unit)
             return "%s %s (%s–%s)" % (fmt(med), self.unit, fmt(lo), fmt(hi))
 
         if self.kind == "ratio":
