@@ -62,11 +62,13 @@ public:
 
     void drawPixmap(const QRectF &r, const QPixmap &pm, const QRectF &) override
     {
+        drawHints |= hints;
         pixmaps.append({transform.mapRect(r), pm.cacheKey()});
     }
 
     void drawTextItem(const QPointF &p, const QTextItem &item) override
     {
+        drawHints |= hints;
         texts.append({transform.map(p), item.text(), pen.color(), font});
     }
 
@@ -88,6 +90,7 @@ public:
     QFont font;
     QTransform transform;
     QPainter::RenderHints hints;
+    QPainter::RenderHints drawHints; // every hint in force at some drawing
     QVector<RecordedText> texts;
     QVector<RecordedPixmap> pixmaps;
     QVector<RecordedPath> paths;
