@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+class QCloseEvent;
 class QPixmap;
 class QTimer;
 class CImageBKButton;
@@ -26,6 +27,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void OnInstallBtnClked();
@@ -37,6 +39,7 @@ private slots:
 
 private:
     void InitData();
+    void LeaveAfterStop();
 
     QPixmap *backgroundPixmap = nullptr;
     CImageBKButton *installButton = nullptr;
@@ -51,6 +54,12 @@ private:
     int slideIndex = -1;
     int frameIndex = -1;
     bool cancelRequested = false;
+
+    // Bookkeeping of the ways out: the worker has delivered its finished(),
+    // the stop question is on screen, the window is closing itself.
+    bool threadEnded = false;
+    bool questionOpen = false;
+    bool leaving = false;
 
     friend class TestInstallWnd;
 };
