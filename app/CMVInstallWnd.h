@@ -41,6 +41,10 @@ private:
     void InitData();
     void LeaveAfterStop();
 
+    // Completion steps of a successful installation, run by OnThreadFinished.
+    void CreateShortcuts();
+    void RegisterUninstall();
+
     QPixmap *backgroundPixmap = nullptr;
     CImageBKButton *installButton = nullptr;
     CMVCheckBox *agreeCheckBox = nullptr;
