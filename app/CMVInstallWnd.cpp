@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QtMath>
 #include <QIcon>
 #include <QPainter>
 #include <QSettings>
@@ -94,7 +95,9 @@ void CMVInstallWnd::InitWidgets()
     auto *companyLabel = new CBaseLabel(this);
     QFont *smallFont = fonts->getFont(8);
     const QString companyText = tr("company name");
-    const int t = QFontMetrics(*smallFont).horizontalAdvance(companyText);
+    // Measured to the next whole pixel: the label lays its text out with
+    // fractional advances, and a width rounded down would wrap the line.
+    const int t = qCeil(QFontMetricsF(*smallFont).horizontalAdvance(companyText));
     companyLabel->setGeometry(W - 30 - t, 3 * H / 4 + 10, t, smallFont->pointSize() * 2);
     companyLabel->setTextColor(QColor(255, 255, 255, 255));
     companyLabel->setFont(*smallFont);
@@ -206,6 +209,7 @@ void CMVInstallWnd::OnInstallBtnClked()
         timer1->start(5000);
         timer2->start(300);
         copyThread = new CXCopyThread(this);
+        copyThread->setSourceDir(payloadDir);
         connect(copyThread, SIGNAL(finished()), this, SLOT(OnThreadFinished()));
         copyThread->start(QThread::InheritPriority);
     } else if (installState == StateFinished) {

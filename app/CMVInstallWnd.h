@@ -64,6 +64,9 @@ private:
     bool threadEnded = false;
     bool questionOpen = false;
     bool leaving = false;
+    // Where the worker takes 7z.exe and the archives from; empty means the
+    // installer's own folder. Only tests set it.
+    QString payloadDir;
 
     friend class TestInstallWnd;
 };
