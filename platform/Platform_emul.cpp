@@ -1,23 +1,240 @@
-// Emulation of the platform layer for systems other than Windows.
-// (Placeholder until the emulation lands: a system root only.)
+// Emulation of the platform layer for systems other than Windows: a folder
+// plays the system drive and text files in it play the registry hives (see
+// platform/README.md).
 #include "Platform.h"
+#include "PlatformNative.h"
+#include "RegistryHive_emul.h"
 
+#include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QProcess>
+#include <QSaveFile>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QUrl>
 
 namespace Platform {
 
+namespace {
+
+const char rootVariable[] = "MIREVALE_SYSTEM_ROOT";
+const QString machineHive = QStringLiteral("HKEY_LOCAL_MACHINE");
+const QString shellFoldersKey
+        = QStringLiteral("Software/Microsoft/Windows/CurrentVersion/Explorer/Shell Folders");
+
+// Serialises seeding and the spelling look-up of openRegistryKey.
+QMutex registryMutex;
+// Hive files that a write merged case variants in: the settings cache of
+// this process still holds both spellings until it reads the file again.
+QMutex staleMutex;
+QSet<QString> staleHives;
+
+QString defaultSystemRoot()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+            + QStringLiteral("/Mirevale Setup/system-root");
+}
+
+QString fileNameOf(const QIODevice &device)
+{
+    const auto file = qobject_cast<const QFileDevice *>(&device);
+    return file ? file->fileName() : QString();
+}
+
+QString hiveOfFile(const QString &fileName)
+{
+    return QFileInfo(fileName).completeBaseName();
+}
+
+bool readHive(QIODevice &device, QSettings::SettingsMap &map)
+{
+    const QString fileName = fileNameOf(device);
+    if (RegistryHive::parse(device.readAll(), hiveOfFile(fileName), &map))
+        return true;
+    qWarning("Registry hive %s is not a registry export this emulation understands; its values "
+             "are not read and the file is never rewritten",
+             qPrintable(fileName));
+    return false;
+}
+
+// Qt calls this even after a failed read, with the new values only: the
+// file on disk is checked again and left alone when it cannot be parsed.
+bool writeHive(QIODevice &device, const QSettings::SettingsMap &map)
+{
+    const QString fileName = fileNameOf(device);
+    const QString hive = hiveOfFile(fileName);
+    QSettings::SettingsMap onDisk;
+    QFile file(fileName);
+    if (file.exists()
+        && (!file.open(QIODevice::ReadOnly)
+            || !RegistryHive::parse(file.readAll(), hive, &onDisk))) {
+        qWarning("Registry hive %s cannot be parsed; it is not rewritten and the new values are "
+                 "lost",
+                 qPrintable(fileName));
+        return false;
+    }
+    const QSettings::SettingsMap merged = RegistryHive::mergeCaseVariants(map, onDisk);
+    if (merged.size() != map.size()) {
+        QMutexLocker locker(&staleMutex);
+        staleHives.insert(fileName);
+    }
+    const QByteArray data = RegistryHive::serialize(hive, merged);
+    return device.write(data) == data.size();
+}
+
+QSettings::Format registryFormat()
+{
+    static const QSettings::Format format = [] {
+        qRegisterMetaType<RegistryRawValue>();
+        return QSettings::registerFormat(QStringLiteral("reg"), readHive, writeHive,
+                                         Qt::CaseSensitive);
+    }();
+    return format;
+}
+
+QString registryFolder()
+{
+    return systemRoot() + QStringLiteral("Windows/registry/");
+}
+
+// A machine hive that does not exist yet starts with the shell folders of a
+// standard installation, and those folders are created.
+void seedMachineHive(const QString &fileName)
+{
+    const StandardFolder folders[] = {StandardFolder::CommonAppData, StandardFolder::CommonDesktop,
+                                      StandardFolder::CommonPrograms};
+    const QString names[] = {QStringLiteral("Common AppData"), QStringLiteral("Common Desktop"),
+                             QStringLiteral("Common Programs")};
+    QSettings::SettingsMap map;
+    for (int i = 0; i < 3; ++i) {
+        const QString folder = standardFolder(folders[i]);
+        QDir().mkpath(folder);
+        map.insert(shellFoldersKey + QLatin1Char('/') + names[i], folder);
+    }
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || !file.write(RegistryHive::serialize(machineHive, map))
+        || !file.commit())
+        qWarning("Cannot create the registry hive %s", qPrintable(fileName));
+}
+
+// Makes the settings cache of this process read a hive file again.
+void refreshIfStale(const QString &fileName)
+{
+    {
+        QMutexLocker locker(&staleMutex);
+        if (!staleHives.remove(fileName))
+            return;
+    }
+    QFile file(fileName);
+    if (file.open(QIODevice::ReadOnly))
+        file.setFileTime(QFileInfo(fileName).lastModified().addSecs(-2),
+                         QFileDevice::FileModificationTime);
+}
+
+} // namespace
+
 QString systemRoot()
 {
-    QString root = qEnvironmentVariable("MIREVALE_SYSTEM_ROOT");
+    QString root;
+    if (qEnvironmentVariableIsSet(rootVariable)) {
+        const QString value = qEnvironmentVariable(rootVariable);
+        const QString clean = QDir::cleanPath(value);
+        if (value.isEmpty() || QDir::isRelativePath(clean) || clean == QLatin1String("/"))
+            qWarning("%s=\"%s\" is not an absolute folder other than \"/\"; using %s instead",
+                     rootVariable, qPrintable(value), qPrintable(defaultSystemRoot()));
+        else
+            root = clean;
+    }
     if (root.isEmpty())
-        root = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-                + QStringLiteral("/Mirevale Setup/system-root");
-    root = QDir::cleanPath(QDir::fromNativeSeparators(root));
+        root = defaultSystemRoot();
     QDir().mkpath(root);
     return root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
+}
+
+std::unique_ptr<QSettings> openRegistryKey(const QString &keyPath)
+{
+    static const QString hives[]
+            = {QStringLiteral("HKEY_CURRENT_USER"), machineHive,
+               QStringLiteral("HKEY_CLASSES_ROOT"), QStringLiteral("HKEY_USERS")};
+    QStringList segments = QString(keyPath)
+                                   .replace(QLatin1Char('\\'), QLatin1Char('/'))
+                                   .split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    // As with the native format, a path without a hive is a machine key.
+    QString hive = machineHive;
+    for (const QString &name : hives) {
+        if (!segments.isEmpty() && segments.first().compare(name, Qt::CaseInsensitive) == 0) {
+            hive = name;
+            segments.removeFirst();
+            break;
+        }
+    }
+
+    const QString folder = registryFolder();
+    QDir().mkpath(folder);
+    const QString fileName = folder + hive + QStringLiteral(".reg");
+    QString group = segments.join(QLatin1Char('/'));
+    {
+        QMutexLocker locker(&registryMutex);
+        if (hive == machineHive && !QFileInfo::exists(fileName))
+            seedMachineHive(fileName);
+        QFile file(fileName);
+        QSettings::SettingsMap map;
+        if (file.open(QIODevice::ReadOnly) && RegistryHive::parse(file.readAll(), hive, &map))
+            group = RegistryHive::existingKeySpelling(map, group);
+    }
+    refreshIfStale(fileName);
+
+    auto settings = std::make_unique<QSettings>(fileName, registryFormat());
+    if (!group.isEmpty())
+        settings->beginGroup(group);
+    return settings;
+}
+
+QString standardFolder(StandardFolder folder)
+{
+    switch (folder) {
+    case StandardFolder::CommonAppData:
+        return systemRoot() + QStringLiteral("ProgramData");
+    case StandardFolder::CommonDesktop:
+        return systemRoot() + QStringLiteral("Users/Public/Desktop");
+    case StandardFolder::CommonPrograms:
+        break;
+    }
+    return systemRoot() + QStringLiteral("ProgramData/Microsoft/Windows/Start Menu/Programs");
+}
+
+bool createDirectory(const QString &path)
+{
+    const QString folder = QString(path).replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (folder.isEmpty() || QFileInfo::exists(folder))
+        return false;
+    return QDir().mkdir(folder);
+}
+
+void nativeShellOpen(const QString &path)
+{
+    const QFileInfo info(QString(path).replace(QLatin1Char('\\'), QLatin1Char('/')));
+    if (info.isFile() && info.isExecutable()) {
+        QProcess::startDetached(info.absoluteFilePath(), QStringList(), info.absolutePath());
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+}
+
+bool createLink(const QString &target, const QString &linkPath)
+{
+    return QFile::link(target, linkPath);
+}
+
+bool isLink(const QFileInfo &info)
+{
+    return info.isSymLink();
 }
 
 } // namespace Platform

@@ -1,0 +1,13 @@
+#pragma once
+
+// What each system's implementation of the platform layer provides to the
+// shared code in Platform.cpp (Platform_win.cpp, Platform_emul.cpp).
+
+#include <QString>
+
+namespace Platform {
+
+// Opens path with the shell, the test hook already ruled out.
+void nativeShellOpen(const QString &path);
+
+} // namespace Platform
