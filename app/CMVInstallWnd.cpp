@@ -17,22 +17,23 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
-#include <QtMath>
 #include <QIcon>
 #include <QPainter>
 #include <QSettings>
 #include <QTimer>
+#include <QtMath>
 
 #include <memory>
 
-CMVInstallWnd::CMVInstallWnd(QWidget *parent) : QWidget(parent)
+CMVInstallWnd::CMVInstallWnd(QWidget *parent)
+    : QWidget(parent)
 {
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowMaximizeButtonHint);
     setFixedSize(660, 430);
     setWindowTitle(tr("MV Setup"));
-    setWindowIcon(QIcon(*CImageMgr::instance()->getPixmap(QStringLiteral("app_icon.png"),
-                                                          QSize(50, 50))));
+    setWindowIcon(QIcon(
+            *CImageMgr::instance()->getPixmap(QStringLiteral("app_icon.png"), QSize(50, 50))));
     setAttribute(Qt::WA_TranslucentBackground, true);
     InitData();
 }
@@ -79,8 +80,8 @@ void CMVInstallWnd::InitWidgets()
 
     // 1. Background, held at exactly the window's size.
     backgroundPixmap = images->getPixmap(QStringLiteral("background.png"), QSize(W, H));
-    *backgroundPixmap = backgroundPixmap->scaled(W, H, Qt::IgnoreAspectRatio,
-                                                 Qt::SmoothTransformation);
+    *backgroundPixmap
+            = backgroundPixmap->scaled(W, H, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 
     // 2. Close button, 15 pixels from the right edge and 10 from the top.
     auto *closeButton = new CImageButton(this);
@@ -234,9 +235,9 @@ void CMVInstallWnd::OnCloseBtnClked()
     timer1->stop();
     timer2->stop();
     questionOpen = true;
-    const int result = ShowMessageBox(this, QObject::tr("Question"),
-                                      QObject::tr("Do you want to stop MV-Install?"),
-                                      MsgBtnYes | MsgBtnNo);
+    const int result
+            = ShowMessageBox(this, QObject::tr("Question"),
+                             QObject::tr("Do you want to stop MV-Install?"), MsgBtnYes | MsgBtnNo);
     questionOpen = false;
 
     // The installation may have finished while the question was open: the
