@@ -69,6 +69,8 @@ void CMVInstallWnd::InitData()
     connect(timer1, SIGNAL(timeout()), this, SLOT(OnTimer1()));
     timer2 = new QTimer(this);
     connect(timer2, SIGNAL(timeout()), this, SLOT(OnTimer2()));
+    // The blocks grow on a beat a person sees: no coarse-timer slack.
+    timer2->setTimerType(Qt::PreciseTimer);
 }
 
 void CMVInstallWnd::InitWidgets()
