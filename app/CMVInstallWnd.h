@@ -38,6 +38,10 @@ private slots:
 private:
     void InitData();
 
+    // Completion steps of a successful installation, run by OnThreadFinished.
+    void CreateShortcuts();
+    void RegisterUninstall();
+
     QPixmap *backgroundPixmap = nullptr;
     CImageBKButton *installButton = nullptr;
     CMVCheckBox *agreeCheckBox = nullptr;

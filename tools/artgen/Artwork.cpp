@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QVector>
+#include <QtMath>
 
 #include <algorithm>
 #include <cmath>
@@ -117,7 +118,7 @@ void paintGlobe(QPainter &p, const QPointF &c, qreal r)
     const qreal tilt = 0.28; // apparent height of a parallel against its width
     // Parallels: the far half of each ring fainter than the near half.
     for (int deg = -60; deg <= 60; deg += 30) {
-        const qreal phi = deg * M_PI / 180.0;
+        const qreal phi = qDegreesToRadians(qreal(deg));
         const qreal rx = r * std::cos(phi);
         const qreal ry = rx * tilt;
         const QRectF ring(c.x() - rx, c.y() - r * std::sin(phi) * std::sqrt(1 - tilt * tilt) - ry,
@@ -129,7 +130,7 @@ void paintGlobe(QPainter &p, const QPointF &c, qreal r)
     }
     // Meridians.
     for (int deg = 15; deg < 180; deg += 30) {
-        const qreal rx = r * std::abs(std::cos(deg * M_PI / 180.0));
+        const qreal rx = r * std::abs(std::cos(qDegreesToRadians(qreal(deg))));
         p.setPen(QPen(QColor(255, 255, 255, 40), 1.1));
         p.drawEllipse(c, rx, r);
     }
@@ -172,7 +173,7 @@ void paintGlobe(QPainter &p, const QPointF &c, qreal r)
     p.drawArc(orbit, 20 * 16, 160 * 16);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 255, 255, 200));
-    const qreal sat = 250 * M_PI / 180.0;
+    const qreal sat = qDegreesToRadians(qreal(250));
     p.drawEllipse(QPointF(r * 1.28 * std::cos(sat), -r * 0.34 * std::sin(sat)), 3, 3);
     p.restore();
 }

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// Asks the shell to open a file with its "open" verb and returns at once.
+// The path may use forward or backward slashes and may be of any length.
+void ShellOpen(const QString &path);

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QColor>
+#include <QLabel>
+#include <QPoint>
+
+class QFont;
+class QPixmap;
+
+// Label of the kit: a rounded, outlined background (or a stretched picture)
+// with the text wrapped at any character on top. It can grow its height to
+// fit its text and be dragged around inside its parent.
+class CBaseLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit CBaseLabel(QWidget *parent);
+    ~CBaseLabel() override;
+
+    void setTextColor(const QColor &color);
+    void setLabelText(const QString &text);
+    void adjustHeight();
+
+    // Look and behaviour that the owner may change after construction.
+    void setBackgroundColor(const QColor &color);
+    void setBorder(int width, const QColor &color);
+    void setRadius(float radius);
+    void setTextMargins(int left, int top, int right, int bottom);
+    void setBackgroundPixmap(QPixmap *pixmap);
+    void setLabelFont(QFont *font);
+    void setAutoHeight(bool on);
+    void setDraggable(bool on);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+    QColor m_textColor;
+    QColor m_backgroundColor;
+    QColor m_borderColor;
+    int m_borderWidth;
+    float m_radius;
+    int m_leftMargin;
+    int m_topMargin;
+    int m_rightMargin;
+    int m_bottomMargin;
+    QPixmap *m_backgroundPixmap;
+    QFont *m_font;
+    bool m_autoHeight;
+    QPoint m_pressPos;
+    bool m_draggable;
+
+    friend class TestCBaseLabel;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "CBaseButton.h"
+
+class QPixmap;
+
+// Button that paints a background image chosen by its visual state and the
+// base button's content (text, icon, badge) on top of it.
+class CImageBKButton : public CBaseButton
+{
+    Q_OBJECT
+
+public:
+    explicit CImageBKButton(QWidget *parent);
+    ~CImageBKButton() override;
+
+    void setBkPixmaps(QPixmap *normal, QPixmap *hover, QPixmap *pressed, QPixmap *disabled);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+    QPixmap *m_bkNormal;
+    QPixmap *m_bkHover;
+    QPixmap *m_bkPressed;
+    QPixmap *m_bkDisabled;
+
+    friend class TestCImageBKButton;
+};

@@ -1,0 +1,168 @@
+#include "CImageButton.h"
+
+#include <QBitmap>
+#include <QFont>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+
+CImageButton::CImageButton(QWidget *parent)
+    : QLabel(parent, Qt::WindowFlags())
+    , m_state(0)
+    , m_normalPixmap(nullptr)
+    , m_hoverPixmap(nullptr)
+    , m_pressedPixmap(nullptr)
+    , m_disabledPixmap(nullptr)
+    , m_captionFont(nullptr)
+    , m_captionColor(Qt::black)
+    , m_index(-1)
+    , m_shiftPressed(false)
+    , m_shiftHover(false)
+{ }
+
+CImageButton::~CImageButton() = default;
+
+void CImageButton::setPixmaps(QPixmap *normal, QPixmap *pressed, QPixmap *hover, QPixmap *disabled)
+{
+    m_normalPixmap = normal;
+    m_pressedPixmap = pressed ? pressed : normal;
+    m_hoverPixmap = hover ? hover : normal;
+    m_disabledPixmap = disabled ? disabled : normal;
+}
+
+void CImageButton::setCaption(const QString &text, QFont *font, const QColor &color,
+                              const QRect &textRect)
+{
+    m_caption = text;
+    m_captionFont = font;
+    m_captionColor = color;
+    m_captionRect = textRect;
+    update();
+}
+
+void CImageButton::setIndex(int index)
+{
+    m_index = index;
+}
+
+int CImageButton::index() const
+{
+    return m_index;
+}
+
+void CImageButton::setShiftPressedImage(bool on)
+{
+    m_shiftPressed = on;
+    update();
+}
+
+void CImageButton::setShiftHoverImage(bool on)
+{
+    m_shiftHover = on;
+    update();
+}
+
+void CImageButton::enterEvent(QEvent *)
+{
+    if (m_state == 3)
+        return;
+    m_state = 1;
+    update();
+    emit hovered();
+}
+
+void CImageButton::leaveEvent(QEvent *)
+{
+    if (m_state == 3)
+        return;
+    m_state = 0;
+    update();
+}
+
+void CImageButton::mousePressEvent(QMouseEvent *event)
+{
+    if (m_state == 3)
+        return;
+    m_pressPos = event->pos();
+    m_state = 2;
+    update();
+}
+
+void CImageButton::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_state == 3)
+        return;
+    // A click is a release near the press point, wherever the pointer is.
+    const bool click = m_state == 2 && qAbs(event->pos().x() - m_pressPos.x()) < 6
+            && qAbs(event->pos().y() - m_pressPos.y()) < 6;
+    m_state = 1;
+    update();
+    if (event->button() == Qt::LeftButton && click)
+        emit clicked();
+}
+
+void CImageButton::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        emit clicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void CImageButton::focusInEvent(QFocusEvent *)
+{
+    m_state = 2;
+    update();
+    emit focussIn();
+}
+
+void CImageButton::focusOutEvent(QFocusEvent *)
+{
+    m_state = 0;
+    update();
+    emit focussOut();
+}
+
+void CImageButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    QPixmap *image = nullptr;
+    bool shifted = false;
+    switch (m_state) {
+    case 0:
+        image = m_normalPixmap;
+        break;
+    case 1:
+        image = m_hoverPixmap;
+        shifted = m_shiftHover;
+        break;
+    case 2:
+        image = m_pressedPixmap;
+        shifted = m_shiftPressed;
+        break;
+    case 3:
+        image = m_disabledPixmap;
+        break;
+    default:
+        break;
+    }
+    if (!image)
+        return;
+
+    // The widget takes the shape of the unshifted image, so the shape under
+    // the pointer does not move while the button is pressed.
+    const QBitmap mask = image->mask();
+    const QRect target = shifted ? rect().translated(6, 6) : rect();
+    painter.drawPixmap(target, *image, image->rect());
+    if (!m_caption.isEmpty() && m_captionFont) {
+        painter.setFont(*m_captionFont);
+        painter.setPen(m_captionColor);
+        painter.drawText(m_captionRect.isNull() ? rect() : m_captionRect, Qt::AlignCenter,
+                         m_caption);
+    }
+    setMask(mask);
+}
