@@ -1,32 +1,53 @@
 #include "CMVInstallWnd.h"
 
+#include "CBaseLabel.h"
+#include "CFontMgr.h"
+#include "CImageBKButton.h"
+#include "CImageButton.h"
 #include "CImageMgr.h"
+#include "CMVCheckBox.h"
+#include "CXCopyThread.h"
 #include "Platform.h"
+#include "ShellOpen.h"
+#include "ShowMessageBox.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QPainter>
 #include <QSettings>
 #include <QTimer>
+#include <QtMath>
 
 #include <memory>
 
-CMVInstallWnd::CMVInstallWnd(QWidget *parent) : QWidget(parent)
+CMVInstallWnd::CMVInstallWnd(QWidget *parent)
+    : QWidget(parent)
 {
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowMaximizeButtonHint);
     setFixedSize(660, 430);
     setWindowTitle(tr("MV Setup"));
-    setWindowIcon(QIcon(*CImageMgr::instance()->getPixmap(QStringLiteral("app_icon.png"),
-                                                          QSize(50, 50))));
+    setWindowIcon(QIcon(
+            *CImageMgr::instance()->getPixmap(QStringLiteral("app_icon.png"), QSize(50, 50))));
     setAttribute(Qt::WA_TranslucentBackground, true);
     InitData();
 }
 
 CMVInstallWnd::~CMVInstallWnd()
 {
+    // A worker still running is stopped and waited for: destroying a running
+    // QThread aborts the process, and its extractor must not outlive us.
+    if (copyThread) {
+        copyThread->requestStop();
+        copyThread->wait();
+        delete copyThread;
+        copyThread = nullptr;
+    }
     delete timer1;
     timer1 = nullptr;
 }
@@ -52,35 +73,244 @@ void CMVInstallWnd::InitData()
 
 void CMVInstallWnd::InitWidgets()
 {
+    CImageMgr *images = CImageMgr::instance();
+    CFontMgr *fonts = CFontMgr::instance();
     const int W = width();
     const int H = height();
 
     // 1. Background, held at exactly the window's size.
-    backgroundPixmap = CImageMgr::instance()->getPixmap(QStringLiteral("background.png"), QSize(W, H));
-    *backgroundPixmap = backgroundPixmap->scaled(W, H, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    backgroundPixmap = images->getPixmap(QStringLiteral("background.png"), QSize(W, H));
+    *backgroundPixmap
+            = backgroundPixmap->scaled(W, H, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+
+    // 2. Close button, 15 pixels from the right edge and 10 from the top.
+    auto *closeButton = new CImageButton(this);
+    QPixmap *closePixmap = images->getPixmap(QStringLiteral("close.png"));
+    QPixmap *closeClickedPixmap = images->getPixmap(QStringLiteral("close_clicked.png"));
+    const int w = closePixmap->width();
+    const int h = closePixmap->height();
+    closeButton->setGeometry(W - 15 - w, 10, w, h);
+    closeButton->setPixmaps(closePixmap, closeClickedPixmap, nullptr, nullptr);
+
+    // 3. Publisher line, right edge 30 pixels from the window's.
+    auto *companyLabel = new CBaseLabel(this);
+    QFont *smallFont = fonts->getFont(8);
+    const QString companyText = tr("company name");
+    // Measured to the next whole pixel: the label lays its text out with
+    // fractional advances, and a width rounded down would wrap the line.
+    const int t = qCeil(QFontMetricsF(*smallFont).horizontalAdvance(companyText));
+    companyLabel->setGeometry(W - 30 - t, 3 * H / 4 + 10, t, smallFont->pointSize() * 2);
+    companyLabel->setTextColor(QColor(255, 255, 255, 255));
+    companyLabel->setFont(*smallFont);
+    companyLabel->setLabelText(companyText);
+
+    // 4. Install button, bottom centre.
+    installButton = new CImageBKButton(this);
+    installButton->setGeometry((W - 155) / 2, H - 54, 155, 43);
+    QPixmap *buttonPixmap = images->getPixmap(QStringLiteral("button.png"), QSize(155, 43));
+    installButton->setBkPixmaps(buttonPixmap, buttonPixmap, buttonPixmap, nullptr);
+    installButton->setTextColor(QColor(255, 255, 255, 255));
+    installButton->setFonts(fonts->getFont(17), nullptr);
+    installButton->setTexts(tr("Install"), QString());
+
+    // 5. Agreement check box, widened to fit its text.
+    agreeCheckBox = new CMVCheckBox(this);
+    agreeCheckBox->setGeometry(30, H - 49, 50, 30);
+    const QSize indicator = agreeCheckBox->indicatorSize();
+    const QSize textArea = agreeCheckBox->textAreaSize();
+    const QFontMetrics smallMetrics(*smallFont);
+    const QString checkText = tr("check content");
+    const int u = smallMetrics.horizontalAdvance(checkText);
+    if (u > textArea.width())
+        agreeCheckBox->setGeometry(agreeCheckBox->x(), H - 49, 50 + (u - textArea.width()), 30);
+    QPixmap *checkedNormal = images->getPixmap(QStringLiteral("checked_normal.png"), indicator);
+    QPixmap *checkedHover = images->getPixmap(QStringLiteral("checked_hover.png"), indicator);
+    QPixmap *unchecked = images->getPixmap(QStringLiteral("unchecked.png"), indicator);
+    QPixmap *uncheckedHover = images->getPixmap(QStringLiteral("unchecked_hover.png"), indicator);
+    agreeCheckBox->setPixmaps(checkedNormal, unchecked, checkedHover, uncheckedHover, nullptr);
+    agreeCheckBox->m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    agreeCheckBox->setText(checkText);
+    agreeCheckBox->m_font = smallFont;
+    agreeCheckBox->m_textColor = QColor(100, 100, 100, 255);
+
+    // 6. Agreement link, centred in the gap between the box and the Install button.
+    linkButton = new CImageBKButton(this);
+    const QString linkText = tr("Link");
+    const int k = smallMetrics.horizontalAdvance(linkText);
+    const int r = agreeCheckBox->x() + agreeCheckBox->width() - 1;
+    const int x = installButton->x();
+    linkButton->setGeometry(r + (x - r - k) / 2, agreeCheckBox->y(), k, agreeCheckBox->height());
+    linkButton->setTextColor(QColor(86, 118, 170, 255));
+    linkButton->setFonts(smallFont, nullptr);
+    linkButton->setButtonText(linkText, QString());
+
+    // 7. Connections.
+    connect(installButton, SIGNAL(clicked()), this, SLOT(OnInstallBtnClked()));
+    connect(linkButton, SIGNAL(clicked()), this, SLOT(OnLinkBtnClked()));
+    connect(closeButton, SIGNAL(clicked()), this, SLOT(OnCloseBtnClked()));
 }
 
 void CMVInstallWnd::paintEvent(QPaintEvent *)
 {
+    CImageMgr *images = CImageMgr::instance();
+    const int W = width();
+    const int H = height();
+
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     if (backgroundPixmap)
-        painter.drawPixmap(QRectF(0, 0, width(), height()), *backgroundPixmap,
-                           QRectF(backgroundPixmap->rect()));
+        painter.drawPixmap(QRectF(0, 0, W, H), *backgroundPixmap, QRectF(backgroundPixmap->rect()));
+
+    if (slideIndex >= 0 && slideIndex <= 3) {
+        QPixmap *slide = images->getPixmap(QStringLiteral("text%1.png").arg(slideIndex + 1));
+        painter.drawPixmap(QRectF((W - slide->width()) / 2, H / 4, slide->width(), slide->height()),
+                           *slide, QRectF(slide->rect()));
+    }
+
+    if (installState == StateInstalling && frameIndex >= 0) {
+        int x = W / 3;
+        const int y = 2 * H / 3;
+        for (int i = 1; i <= frameIndex + 1; ++i) {
+            QPixmap *block = images->getPixmap(QStringLiteral("b%1.png").arg(i));
+            x += 25;
+            painter.drawPixmap(QRectF(x, y, block->width(), block->height()), *block,
+                               QRectF(block->rect()));
+        }
+    }
     painter.end();
 }
 
-void CMVInstallWnd::OnInstallBtnClked() { }
+void CMVInstallWnd::closeEvent(QCloseEvent *event)
+{
+    // A close from the system (Alt+F4, the taskbar, a session end) while the
+    // installation runs must not end the event loop under a running worker:
+    // refuse it and ask the stop question, as the close button does.
+    if (!leaving && installState == StateInstalling) {
+        event->ignore();
+        if (!questionOpen)
+            QMetaObject::invokeMethod(this, "OnCloseBtnClked", Qt::QueuedConnection);
+        return;
+    }
+    QWidget::closeEvent(event);
+}
 
-void CMVInstallWnd::OnCloseBtnClked() { }
+void CMVInstallWnd::OnInstallBtnClked()
+{
+    if (installState == StateIdle) {
+        if (!agreeCheckBox->isChecked())
+            return;
+        installButton->setTexts(tr("Installing..."), QString());
+        installButton->setInteractive(false);
+        agreeCheckBox->m_interactive = false;
+        linkButton->setInteractive(false);
+        ++slideIndex;
+        if (slideIndex == 4)
+            slideIndex = 0;
+        installState = StateInstalling;
+        timer1->start(5000);
+        timer2->start(300);
+        copyThread = new CXCopyThread(this);
+        copyThread->setSourceDir(payloadDir);
+        connect(copyThread, SIGNAL(finished()), this, SLOT(OnThreadFinished()));
+        copyThread->start(QThread::InheritPriority);
+    } else if (installState == StateFinished) {
+        leaving = true;
+        close();
+        ShellOpen(installDir + productName + QStringLiteral(".exe"));
+        QCoreApplication::exit(0);
+    }
+}
+
+void CMVInstallWnd::OnCloseBtnClked()
+{
+    if (installState != StateInstalling) {
+        leaving = true;
+        close();
+        QCoreApplication::exit(0);
+        return;
+    }
+    if (questionOpen || cancelRequested)
+        return;
+
+    timer1->stop();
+    timer2->stop();
+    questionOpen = true;
+    const int result
+            = ShowMessageBox(this, QObject::tr("Question"),
+                             QObject::tr("Do you want to stop MV-Install?"), MsgBtnYes | MsgBtnNo);
+    questionOpen = false;
+
+    // The installation may have finished while the question was open: the
+    // window then shows the finished state and the answer changes nothing.
+    if (installState != StateInstalling)
+        return;
+
+    if (result == MsgBtnNo) {
+        timer1->start();
+        timer2->start();
+    } else if (result == MsgBtnYes) {
+        cancelRequested = true;
+        if (threadEnded) {
+            // The worker ended without a usable installation: leave at once.
+            LeaveAfterStop();
+        } else {
+            // The worker kills its extractor and returns; OnThreadFinished
+            // then leaves.
+            copyThread->requestStop();
+        }
+    }
+}
 
 void CMVInstallWnd::OnLinkBtnClked() { }
 
-void CMVInstallWnd::OnThreadFinished() { }
+void CMVInstallWnd::OnThreadFinished()
+{
+    threadEnded = true;
+    if (cancelRequested) {
+        LeaveAfterStop();
+        return;
+    }
 
-void CMVInstallWnd::OnTimer1() { }
+    // A failed extraction counts like a missing main executable: nothing is
+    // registered and the window does not report success.
+    if (!QFile::exists(installDir + productName + QStringLiteral(".exe"))
+        || !copyThread->succeeded())
+        return;
 
-void CMVInstallWnd::OnTimer2() { }
+    CreateShortcuts();
+    RegisterUninstall();
+
+    installState = StateFinished;
+    installButton->setInteractive(true);
+    installButton->setTexts(tr("Finished"), QString());
+    update();
+    timer1->stop();
+    timer2->stop();
+}
+
+void CMVInstallWnd::LeaveAfterStop()
+{
+    leaving = true;
+    close();
+    ShellOpen(installDir + QStringLiteral("uninstall.exe"));
+    QCoreApplication::exit(0);
+}
+
+void CMVInstallWnd::OnTimer1()
+{
+    ++slideIndex;
+    if (slideIndex == 4)
+        slideIndex = 0;
+    update();
+}
+
+void CMVInstallWnd::OnTimer2()
+{
+    ++frameIndex;
+    if (frameIndex == 10)
+        frameIndex = -1;
+    update();
+}
 
 // ---------------------------------------------------------------------------
 // Completion steps: the all-users shortcuts and the product's entry in the

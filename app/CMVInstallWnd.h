@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+class QCloseEvent;
 class QPixmap;
 class QTimer;
 class CImageBKButton;
@@ -26,6 +27,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void OnInstallBtnClked();
@@ -37,6 +39,7 @@ private slots:
 
 private:
     void InitData();
+    void LeaveAfterStop();
 
     // Completion steps of a successful installation, run by OnThreadFinished.
     void CreateShortcuts();
@@ -55,6 +58,15 @@ private:
     int slideIndex = -1;
     int frameIndex = -1;
     bool cancelRequested = false;
+
+    // Bookkeeping of the ways out: the worker has delivered its finished(),
+    // the stop question is on screen, the window is closing itself.
+    bool threadEnded = false;
+    bool questionOpen = false;
+    bool leaving = false;
+    // Where the worker takes 7z.exe and the archives from; empty means the
+    // installer's own folder. Only tests set it.
+    QString payloadDir;
 
     friend class TestInstallWnd;
 };

@@ -24,6 +24,9 @@ public:
     void setTextColor(QColor color);
     void setTexts(QString text, QString subText);
     void setButtonText(const QString &text, const QString &subText);
+    // The main and second text lines as painted.
+    QString mainText() const { return m_text; }
+    QString subText() const { return m_subText; }
     void setFonts(QFont *font, QFont *subFont);
     void setInteractive(bool on);
 

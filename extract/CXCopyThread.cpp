@@ -1,0 +1,262 @@
+#include "CXCopyThread.h"
+
+#include "Platform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QProcess>
+#include <QSettings>
+
+#include <memory>
+
+namespace {
+
+const char *const shellFoldersKey
+        = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
+          "Folders";
+
+QString password()
+{
+    return QStringLiteral("#m8qzl#*&^%$!");
+}
+
+// How often a running extractor is checked against a stop request.
+const int stopPollMs = 50;
+
+// Removes a link itself (symbolic link, junction), never what it points to.
+bool removeLink(const QFileInfo &link)
+{
+    if (QFile::remove(link.filePath()))
+        return true;
+    // A link to a folder on Windows goes with RemoveDirectoryW.
+    return QDir(link.path()).rmdir(link.fileName());
+}
+
+} // namespace
+
+CXCopyThread::CXCopyThread(QObject *parent)
+    : QThread(parent)
+{ }
+
+CXCopyThread::~CXCopyThread() = default;
+
+void CXCopyThread::setSourceDir(const QString &dir)
+{
+    m_sourceDir = dir;
+}
+
+void CXCopyThread::requestStop()
+{
+    m_stopRequested = true;
+}
+
+bool CXCopyThread::succeeded() const
+{
+    QMutexLocker locker(&m_mutex);
+    if (m_stopped || !m_missingPayload.isEmpty() || m_results.size() != 2)
+        return false;
+    for (const ExtractResult &result : m_results) {
+        if (!result.succeeded())
+            return false;
+    }
+    return true;
+}
+
+bool CXCopyThread::stopped() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_stopped;
+}
+
+bool CXCopyThread::payloadMissing() const
+{
+    QMutexLocker locker(&m_mutex);
+    return !m_missingPayload.isEmpty();
+}
+
+QStringList CXCopyThread::missingPayload() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_missingPayload;
+}
+
+QVector<CXCopyThread::ExtractResult> CXCopyThread::results() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_results;
+}
+
+qint64 CXCopyThread::extractorProcessId() const
+{
+    return m_extractorPid;
+}
+
+void CXCopyThread::run()
+{
+    {
+        QMutexLocker locker(&m_mutex);
+        m_stopped = false;
+        m_missingPayload.clear();
+        m_results.clear();
+    }
+
+    const QString appDir
+            = m_sourceDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_sourceDir;
+    const QString programDir = Platform::systemRoot() + QStringLiteral("Program Files/")
+            + QStringLiteral("Mirevale");
+    const QString extractor = appDir + QStringLiteral("/7z.exe");
+    const QString firstArchive = appDir + QStringLiteral("/") + QStringLiteral("tarvo.cab");
+    const QString secondArchive = appDir + QStringLiteral("/") + QStringLiteral("data.cab");
+
+    // Without the whole payload the old installation is left as it is: it
+    // could not be put back.
+    QStringList missing;
+    for (const QString &file : {extractor, firstArchive, secondArchive}) {
+        if (!QFileInfo(file).isFile())
+            missing << QFileInfo(file).fileName();
+    }
+    if (!missing.isEmpty()) {
+        QMutexLocker locker(&m_mutex);
+        m_missingPayload = missing;
+        return;
+    }
+
+    if (m_stopRequested) {
+        MarkStopped();
+        return;
+    }
+    RemoveOldInstall();
+    if (m_stopRequested) {
+        MarkStopped();
+        return;
+    }
+
+    Platform::createDirectory(programDir);
+    const ExtractResult first = RunExtractor(extractor, firstArchive, programDir);
+    AddResult(first);
+    // The second archive is extracted whatever became of the first, unless
+    // the installation is being stopped.
+    if (first.outcome == ExtractResult::Stopped || m_stopRequested) {
+        MarkStopped();
+        return;
+    }
+
+    const QString dataDir = DataFolder();
+    Platform::createDirectory(dataDir);
+    const ExtractResult second = RunExtractor(extractor, secondArchive, dataDir);
+    AddResult(second);
+    if (second.outcome == ExtractResult::Stopped)
+        MarkStopped();
+}
+
+void CXCopyThread::RemoveOldInstall()
+{
+    const QString programDir = Platform::systemRoot() + QStringLiteral("Program Files/")
+            + QStringLiteral("Mirevale");
+    DeleteDirectory(programDir);
+    DeleteDirectory(DataFolder());
+}
+
+// Deletes the folder with everything in it; true when it is gone or was never
+// there. Hidden and system entries are not listed, so a folder holding one
+// cannot be removed: the walk then stops there, in every enclosing folder too.
+// Links are removed as links and never followed.
+bool CXCopyThread::DeleteDirectory(const QString &path)
+{
+    if (m_stopRequested)
+        return false;
+    const QFileInfo info(path);
+    if (Platform::isLink(info))
+        return removeLink(info);
+    QDir dir(path);
+    if (!dir.exists())
+        return true;
+
+    const QFileInfoList entries
+            = dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QFileInfo &entry : entries) {
+        if (m_stopRequested)
+            return false;
+        if (Platform::isLink(entry)) {
+            if (!removeLink(entry))
+                return false;
+        } else if (entry.isDir()) {
+            if (!DeleteDirectory(entry.filePath()))
+                return false;
+        } else if (!dir.remove(entry.fileName())) {
+            return false;
+        }
+    }
+    return QDir(info.path()).rmdir(info.fileName());
+}
+
+// The all-users application-data folder + "/Mirevale". A missing, empty or
+// relative "Common AppData" gives way to the standard folder: no path is ever
+// built from an empty value.
+QString CXCopyThread::DataFolder() const
+{
+    const std::unique_ptr<QSettings> settings
+            = Platform::openRegistryKey(QString::fromLatin1(shellFoldersKey));
+    QString appData = settings->value(QStringLiteral("Common AppData"), QVariant()).toString();
+    appData.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (appData.trimmed().isEmpty() || QDir::isRelativePath(appData))
+        appData = Platform::standardFolder(Platform::StandardFolder::CommonAppData);
+    return appData + QStringLiteral("/") + QStringLiteral("Mirevale");
+}
+
+// Runs the extractor on one archive and waits for it in short steps, so that
+// a stop request kills it at once.
+CXCopyThread::ExtractResult
+CXCopyThread::RunExtractor(const QString &extractor, const QString &archive, const QString &folder)
+{
+    ExtractResult result;
+    result.archive = archive;
+    result.folder = folder;
+
+    const QStringList arguments {QStringLiteral("x"), QStringLiteral("-yo%1").arg(folder),
+                                 QStringLiteral("-p%1").arg(password()), archive};
+    QProcess process;
+    // Nothing to answer on stdin: a question from 7-Zip reads end of input
+    // instead of hanging. The output is not used.
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(extractor, arguments);
+    if (!process.waitForStarted(-1)) {
+        result.outcome = ExtractResult::NotStarted;
+        return result;
+    }
+    m_extractorPid = process.processId();
+    while (process.state() != QProcess::NotRunning && !process.waitForFinished(stopPollMs)) {
+        if (m_stopRequested) {
+            process.kill();
+            process.waitForFinished(-1);
+            m_extractorPid = 0;
+            result.outcome = ExtractResult::Stopped;
+            return result;
+        }
+    }
+    m_extractorPid = 0;
+    if (process.exitStatus() == QProcess::CrashExit) {
+        result.outcome = ExtractResult::Crashed;
+    } else {
+        result.outcome = ExtractResult::Exited;
+        result.exitCode = process.exitCode();
+    }
+    return result;
+}
+
+void CXCopyThread::AddResult(const ExtractResult &result)
+{
+    QMutexLocker locker(&m_mutex);
+    m_results.append(result);
+}
+
+void CXCopyThread::MarkStopped()
+{
+    QMutexLocker locker(&m_mutex);
+    m_stopped = true;
+}

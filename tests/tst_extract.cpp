@@ -1,0 +1,719 @@
+// CXCopyThread with the real 7-Zip behind the 7z.exe front end, in a
+// temporary system root, on archives this test makes itself.
+
+#include "CXCopyThread.h"
+#include "Platform.h"
+#include "TestArchives.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using Tree = QMap<QString, QByteArray>; // relative path -> content
+
+namespace {
+
+const QString shellFoldersKey = QStringLiteral(
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
+        "Folders");
+
+Tree programContent()
+{
+    return {{QStringLiteral("Tarvo高效学习法.exe"), "#!/bin/sh\necho new\n"},
+            {QStringLiteral("uninstall.exe"), "#!/bin/sh\nexit 0\n"},
+            {QStringLiteral("readme.txt"), "version 3.0\n"},
+            {QStringLiteral("lessons/one.txt"), "lesson one\n"},
+            {QStringLiteral("lessons/deeper/two 二.txt"), "lesson two\n"}};
+}
+
+Tree dataContent()
+{
+    return {{QStringLiteral("decks/basics/vocabulary.csv"), "front,back\n"},
+            {QStringLiteral("settings/defaults.ini"), "[review]\n"}};
+}
+
+Tree oldProgram()
+{
+    return {{QStringLiteral("Tarvo高效学习法.exe"), "old program\n"},
+            {QStringLiteral("old-only.dll"), "old library\n"},
+            {QStringLiteral("last-run.txt"), "written by the program\n"},
+            {QStringLiteral("plugins/extra/plugin.txt"), "added later\n"},
+            {QStringLiteral("lessons/one.txt"), "old lesson\n"}};
+}
+
+Tree oldData()
+{
+    return {{QStringLiteral("decks/mine/my deck.csv"), "the user's own\n"},
+            {QStringLiteral("progress/history.log"), "reviews\n"}};
+}
+
+bool writeTree(const QString &folder, const Tree &tree)
+{
+    for (auto it = tree.cbegin(); it != tree.cend(); ++it) {
+        if (!TestArchives::writeFile(folder + QLatin1Char('/') + it.key(), it.value()))
+            return false;
+    }
+    return QDir().mkpath(folder);
+}
+
+// Every file below folder with its content, hidden ones included; a link is
+// listed, never followed, as "-> target".
+Tree readTree(const QString &folder)
+{
+    Tree tree;
+    const QDir base(folder);
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString name = base.relativeFilePath(info.filePath());
+        if (info.isSymLink()) {
+            tree.insert(name, "-> " + info.symLinkTarget().toUtf8());
+        } else if (!info.isDir()) {
+            QFile file(info.filePath());
+            tree.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("?"));
+        }
+    }
+    return tree;
+}
+
+void setCommonAppData(const QVariant &value)
+{
+    const std::unique_ptr<QSettings> key = Platform::openRegistryKey(shellFoldersKey);
+    if (value.isValid())
+        key->setValue(QStringLiteral("Common AppData"), value);
+    else
+        key->remove(QStringLiteral("Common AppData"));
+}
+
+} // namespace
+
+class TestExtract : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void install_data();
+    void install();
+    void hiddenFileStopsDeletion_data();
+    void hiddenFileStopsDeletion();
+    void missingPayload_data();
+    void missingPayload();
+    void failedExtraction_data();
+    void failedExtraction();
+    void extractorOutcome_data();
+    void extractorOutcome();
+    void linksStayUntouched_data();
+    void linksStayUntouched();
+    void commonAppData_data();
+    void commonAppData();
+    void stopBeforeStart();
+    void stopDuringExtraction();
+    void stopDuringDeletion();
+
+private:
+    QString programDir() const;
+    QString dataDir() const;
+    bool makePayload(const QString &password = TestArchives::installerPassword());
+    bool runToEnd(CXCopyThread &thread, int timeoutMs = 60000);
+
+    std::unique_ptr<QTemporaryDir> root;
+    std::unique_ptr<QTemporaryDir> source;
+    QString sourceDir;
+};
+
+void TestExtract::initTestCase()
+{
+    QVERIFY2(!TestArchives::realSevenZip().isEmpty(), "7-Zip (7zz, 7z or 7za) is not installed");
+    QVERIFY(QFileInfo(TestArchives::frontEnd()).isExecutable());
+}
+
+// A fresh system root (set before any platform call of the test) and a fresh
+// installer folder for every test.
+void TestExtract::init()
+{
+    root = std::make_unique<QTemporaryDir>();
+    source = std::make_unique<QTemporaryDir>();
+    QVERIFY(root->isValid() && source->isValid());
+    qputenv("MIREVALE_SYSTEM_ROOT", QFile::encodeName(root->path()));
+    QVERIFY(QDir().mkpath(Platform::systemRoot() + QStringLiteral("Program Files")));
+    sourceDir = source->path() + QStringLiteral("/setup");
+    QVERIFY(QDir().mkpath(sourceDir));
+}
+
+void TestExtract::cleanup()
+{
+    // Leave nothing of a failed test writable by the next one.
+    const QList<qint64> children = TestArchives::childProcesses(QCoreApplication::applicationPid());
+    QVERIFY2(children.isEmpty(), "a process started by the test is still running");
+    root.reset();
+    source.reset();
+}
+
+QString TestExtract::programDir() const
+{
+    return Platform::systemRoot() + QStringLiteral("Program Files/Mirevale");
+}
+
+QString TestExtract::dataDir() const
+{
+    const std::unique_ptr<QSettings> key = Platform::openRegistryKey(shellFoldersKey);
+    return key->value(QStringLiteral("Common AppData")).toString() + QStringLiteral("/Mirevale");
+}
+
+// 7z.exe, tarvo.cab and data.cab in the installer folder.
+bool TestExtract::makePayload(const QString &password)
+{
+    const QString content = source->path() + QStringLiteral("/content");
+    const QString program = content + QStringLiteral("/program/Tarvo高效学习法.exe");
+    return writeTree(content + QStringLiteral("/program"), programContent())
+            && QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner)
+            && writeTree(content + QStringLiteral("/data"), dataContent())
+            && TestArchives::makeArchive(sourceDir + QStringLiteral("/tarvo.cab"),
+                                         content + QStringLiteral("/program"), password)
+            && TestArchives::makeArchive(sourceDir + QStringLiteral("/data.cab"),
+                                         content + QStringLiteral("/data"), password)
+            && QFile::copy(TestArchives::frontEnd(), sourceDir + QStringLiteral("/7z.exe"));
+}
+
+// Starts the thread and blocks until it has ended; true when it ended in
+// time and emitted finished() once.
+bool TestExtract::runToEnd(CXCopyThread &thread, int timeoutMs)
+{
+    QSignalSpy finished(&thread, &QThread::finished);
+    thread.setSourceDir(sourceDir);
+    thread.start();
+    return thread.wait(unsigned(timeoutMs)) && finished.count() == 1;
+}
+
+void TestExtract::install_data()
+{
+    QTest::addColumn<bool>("oldInstallation");
+    QTest::addColumn<QString>("appData"); // "" keeps the standard value
+    QTest::addColumn<QString>("setupFolder");
+
+    QTest::newRow("first installation") << false << QString() << QString();
+    QTest::newRow("reinstallation") << true << QString() << QString();
+    QTest::newRow("spaces and non-ASCII paths")
+            << true << QStringLiteral("All Users/共享 数据") << QStringLiteral("安装 程序 (x86)");
+}
+
+void TestExtract::install()
+{
+    QFETCH(bool, oldInstallation);
+    QFETCH(QString, appData);
+    QFETCH(QString, setupFolder);
+
+    if (!setupFolder.isEmpty()) {
+        sourceDir = source->path() + QLatin1Char('/') + setupFolder;
+        QVERIFY(QDir().mkpath(sourceDir));
+    }
+    if (!appData.isEmpty()) {
+        const QString folder = Platform::systemRoot() + appData;
+        QVERIFY(QDir().mkpath(folder));
+        // As the registry holds it: backslashes.
+        setCommonAppData(QString(folder).replace(QLatin1Char('/'), QLatin1Char('\\')));
+        QCOMPARE(dataDir(),
+                 QString(folder).replace(QLatin1Char('/'), QLatin1Char('\\'))
+                         + QStringLiteral("/Mirevale"));
+    }
+    const QString data = QString(dataDir()).replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (oldInstallation) {
+        QVERIFY(writeTree(programDir(), oldProgram()));
+        QVERIFY(writeTree(data, oldData()));
+    } else {
+        QVERIFY(!QFileInfo::exists(programDir()));
+        QVERIFY(!QFileInfo::exists(data));
+    }
+    QVERIFY(makePayload());
+
+    CXCopyThread thread;
+    QVERIFY(runToEnd(thread));
+
+    // Nothing of the old installation is left, everything new is there.
+    QCOMPARE(readTree(programDir()), programContent());
+    QCOMPARE(readTree(data), dataContent());
+    QVERIFY(QFileInfo(programDir() + QStringLiteral("/Tarvo高效学习法.exe")).isExecutable());
+    QVERIFY(thread.succeeded());
+    QVERIFY(!thread.stopped());
+    QVERIFY(!thread.payloadMissing());
+    const QVector<CXCopyThread::ExtractResult> results = thread.results();
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(results.at(0).archive, sourceDir + QStringLiteral("/tarvo.cab"));
+    QCOMPARE(results.at(0).folder, programDir());
+    QCOMPARE(results.at(1).archive, sourceDir + QStringLiteral("/data.cab"));
+    QCOMPARE(results.at(1).folder, data);
+    for (const CXCopyThread::ExtractResult &result : results) {
+        QCOMPARE(result.outcome, CXCopyThread::ExtractResult::Exited);
+        QCOMPARE(result.exitCode, 0);
+    }
+    QCOMPARE(thread.extractorProcessId(), qint64(0));
+}
+
+void TestExtract::hiddenFileStopsDeletion_data()
+{
+    QTest::addColumn<bool>("inProgramFolder");
+    QTest::addColumn<QString>("holder"); // folder holding the dotfile, relative
+
+    QTest::newRow("program folder, sub-folder") << true << QStringLiteral("keep");
+    QTest::newRow("program folder, top level") << true << QString();
+    QTest::newRow("data folder, sub-folder") << false << QStringLiteral("keep");
+}
+
+// A hidden entry is never listed, so its folder cannot be removed: the walk of
+// every enclosing folder stops at that folder, and what comes after it in the
+// listing stays. The deletion of the other folder and the extraction go on.
+void TestExtract::hiddenFileStopsDeletion()
+{
+    QFETCH(bool, inProgramFolder);
+    QFETCH(QString, holder);
+
+    const QString folder = inProgramFolder ? programDir() : dataDir();
+    const QString other = inProgramFolder ? dataDir() : programDir();
+    Tree old;
+    for (int i = 0; i < 8; ++i) {
+        old.insert(QStringLiteral("file%1.txt").arg(i), QByteArray::number(i));
+        old.insert(QStringLiteral("dir%1/inner/f.txt").arg(i), QByteArray::number(i));
+    }
+    const QString prefix = holder.isEmpty() ? QString() : holder + QLatin1Char('/');
+    old.insert(prefix + QStringLiteral(".hidden"), "dotfile");
+    old.insert(prefix + QStringLiteral("visible.txt"), "visible");
+    old.insert(prefix + QStringLiteral("sub/deep.txt"), "deep");
+    QVERIFY(writeTree(folder, old));
+    QVERIFY(writeTree(other, inProgramFolder ? oldData() : oldProgram()));
+    // The listing order the deletion will walk (file-system order).
+    const QStringList order
+            = QDir(folder).entryList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    QVERIFY(makePayload());
+
+    CXCopyThread thread;
+    QVERIFY(runToEnd(thread));
+
+    const Tree after = readTree(folder);
+    // The dotfile and its folder stay; that folder holds nothing else old.
+    QCOMPARE(after.value(prefix + QStringLiteral(".hidden")), QByteArray("dotfile"));
+    QVERIFY(!after.contains(prefix + QStringLiteral("visible.txt")));
+    QVERIFY(!after.contains(prefix + QStringLiteral("sub/deep.txt")));
+    if (!holder.isEmpty()) {
+        // In the enclosing folder: entries listed before the holder are gone,
+        // entries after it untouched.
+        const int at = order.indexOf(holder);
+        QVERIFY(at >= 0);
+        for (int i = 0; i < order.size(); ++i) {
+            if (i == at)
+                continue;
+            for (auto it = old.cbegin(); it != old.cend(); ++it) {
+                if (it.key() != order.at(i) && !it.key().startsWith(order.at(i) + QLatin1Char('/')))
+                    continue;
+                if (i < at)
+                    QVERIFY2(!after.contains(it.key()), qPrintable(it.key()));
+                else
+                    QCOMPARE(after.value(it.key()), it.value());
+            }
+        }
+    } else {
+        // Everything visible at the top went; only the folder itself stayed.
+        for (auto it = old.cbegin(); it != old.cend(); ++it) {
+            if (it.key() != QLatin1String(".hidden"))
+                QVERIFY2(!after.contains(it.key()), qPrintable(it.key()));
+        }
+    }
+    // The new content was extracted over what stayed; the other folder was
+    // deleted and filled as usual.
+    const Tree fresh = inProgramFolder ? programContent() : dataContent();
+    for (auto it = fresh.cbegin(); it != fresh.cend(); ++it)
+        QCOMPARE(after.value(it.key()), it.value());
+    QCOMPARE(readTree(other), inProgramFolder ? dataContent() : programContent());
+    QVERIFY(thread.succeeded());
+}
+
+void TestExtract::missingPayload_data()
+{
+    QTest::addColumn<QStringList>("missing");
+    QTest::addColumn<bool>("oldInstallation");
+
+    QTest::newRow("no 7z.exe") << QStringList {"7z.exe"} << true;
+    QTest::newRow("no tarvo.cab") << QStringList {"tarvo.cab"} << true;
+    QTest::newRow("no data.cab") << QStringList {"data.cab"} << true;
+    QTest::newRow("nothing at all") << QStringList {"7z.exe", "tarvo.cab", "data.cab"} << true;
+    QTest::newRow("no data.cab, first installation") << QStringList {"data.cab"} << false;
+}
+
+void TestExtract::missingPayload()
+{
+    QFETCH(QStringList, missing);
+    QFETCH(bool, oldInstallation);
+
+    if (oldInstallation) {
+        QVERIFY(writeTree(programDir(), oldProgram()));
+        QVERIFY(writeTree(dataDir(), oldData()));
+    }
+    QVERIFY(makePayload());
+    for (const QString &name : missing)
+        QVERIFY(QFile::remove(sourceDir + QLatin1Char('/') + name));
+
+    CXCopyThread thread;
+    QVERIFY(runToEnd(thread));
+
+    if (oldInstallation) {
+        QCOMPARE(readTree(programDir()), oldProgram());
+        QCOMPARE(readTree(dataDir()), oldData());
+    } else {
+        QVERIFY(!QFileInfo::exists(programDir()));
+        QVERIFY(!QFileInfo::exists(dataDir()));
+    }
+    QVERIFY(thread.payloadMissing());
+    QCOMPARE(thread.missingPayload(), missing);
+    QVERIFY(thread.results().isEmpty());
+    QVERIFY(!thread.succeeded());
+    QVERIFY(!thread.stopped());
+}
+
+void TestExtract::failedExtraction_data()
+{
+    QTest::addColumn<QString>("damage"); // what is done to the payload
+    QTest::addColumn<bool>("firstOk");
+    QTest::addColumn<bool>("secondOk");
+
+    QTest::newRow("wrong password") << QStringLiteral("password") << false << false;
+    QTest::newRow("corrupted first archive")
+            << QStringLiteral("corrupt tarvo.cab") << false << true;
+    QTest::newRow("first archive is no archive")
+            << QStringLiteral("text tarvo.cab") << false << true;
+    QTest::newRow("corrupted second archive")
+            << QStringLiteral("corrupt data.cab") << true << false;
+}
+
+void TestExtract::failedExtraction()
+{
+    QFETCH(QString, damage);
+    QFETCH(bool, firstOk);
+    QFETCH(bool, secondOk);
+
+    QVERIFY(makePayload(damage == QLatin1String("password") ? QStringLiteral("another one")
+                                                            : TestArchives::installerPassword()));
+    if (damage.startsWith(QLatin1String("corrupt ")) || damage.startsWith(QLatin1String("text "))) {
+        QFile archive(sourceDir + QLatin1Char('/') + damage.section(QLatin1Char(' '), 1));
+        QVERIFY(archive.open(QIODevice::ReadWrite));
+        if (damage.startsWith(QLatin1String("text "))) {
+            QVERIFY(archive.resize(0));
+            archive.write("This is not an archive.\n");
+        } else {
+            // Overwrite the middle of the packed stream.
+            QVERIFY(archive.seek(archive.size() / 3));
+            archive.write(QByteArray(int(archive.size() / 3), '\xA5'));
+        }
+    }
+
+    CXCopyThread thread;
+    QVERIFY(runToEnd(thread));
+
+    const QVector<CXCopyThread::ExtractResult> results = thread.results();
+    QCOMPARE(results.size(), 2); // the second archive is tried in any case
+    QCOMPARE(results.at(0).succeeded(), firstOk);
+    QCOMPARE(results.at(1).succeeded(), secondOk);
+    for (const CXCopyThread::ExtractResult &result : results) {
+        QCOMPARE(result.outcome, CXCopyThread::ExtractResult::Exited);
+        QVERIFY(result.succeeded() ? result.exitCode == 0 : result.exitCode >= 2);
+    }
+    if (firstOk)
+        QCOMPARE(readTree(programDir()), programContent());
+    if (secondOk)
+        QCOMPARE(readTree(dataDir()), dataContent());
+    QVERIFY(!thread.succeeded());
+    QVERIFY(!thread.stopped());
+}
+
+void TestExtract::extractorOutcome_data()
+{
+    QTest::addColumn<QByteArray>("script"); // the fake 7z.exe, empty: not executable
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<bool>("success");
+
+    using R = CXCopyThread::ExtractResult;
+    QTest::newRow("no error") << QByteArray("exit 0") << int(R::Exited) << 0 << true;
+    QTest::newRow("warnings") << QByteArray("exit 1") << int(R::Exited) << 1 << true;
+    QTest::newRow("fatal error") << QByteArray("exit 2") << int(R::Exited) << 2 << false;
+    QTest::newRow("command-line error") << QByteArray("exit 7") << int(R::Exited) << 7 << false;
+    QTest::newRow("out of memory") << QByteArray("exit 8") << int(R::Exited) << 8 << false;
+    QTest::newRow("crash") << QByteArray("kill -SEGV $$") << int(R::Crashed) << -1 << false;
+    QTest::newRow("cannot start") << QByteArray() << int(R::NotStarted) << -1 << false;
+}
+
+// A stand-in extractor records its arguments: the installer's four, in order,
+// for both archives, each outcome classified.
+void TestExtract::extractorOutcome()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(int, outcome);
+    QFETCH(int, exitCode);
+    QFETCH(bool, success);
+
+    QVERIFY(makePayload());
+    const QString fake = sourceDir + QStringLiteral("/7z.exe");
+    const QString argsFile = source->path() + QStringLiteral("/args.txt");
+    QVERIFY(QFile::remove(fake));
+    QVERIFY(TestArchives::writeFile(fake,
+                                    "#!/bin/sh\nprintf '%s\\n' \"$@\" >>'"
+                                            + QFile::encodeName(argsFile) + "'\n" + script + "\n"));
+    if (!script.isEmpty())
+        QVERIFY(QFile::setPermissions(fake, QFile::permissions(fake) | QFile::ExeOwner));
+
+    CXCopyThread thread;
+    QVERIFY(runToEnd(thread));
+
+    const QVector<CXCopyThread::ExtractResult> results = thread.results();
+    QCOMPARE(results.size(), 2);
+    for (const CXCopyThread::ExtractResult &result : results) {
+        QCOMPARE(int(result.outcome), outcome);
+        QCOMPARE(result.exitCode, exitCode);
+        QCOMPARE(result.succeeded(), success);
+    }
+    QCOMPARE(thread.succeeded(), success);
+    // Both folders were made before the extractor ran.
+    QVERIFY(QFileInfo(programDir()).isDir());
+    QVERIFY(QFileInfo(dataDir()).isDir());
+    if (script.isEmpty()) {
+        QVERIFY(!QFileInfo::exists(argsFile));
+        return;
+    }
+    QFile file(argsFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString password = TestArchives::installerPassword();
+    const QStringList expected {QStringLiteral("x"),
+                                QStringLiteral("-yo") + programDir(),
+                                QStringLiteral("-p") + password,
+                                sourceDir + QStringLiteral("/tarvo.cab"),
+                                QStringLiteral("x"),
+                                QStringLiteral("-yo") + dataDir(),
+                                QStringLiteral("-p") + password,
+                                sourceDir + QStringLiteral("/data.cab")};
+    QCOMPARE(QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+             expected);
+}
+
+void TestExtract::linksStayUntouched_data()
+{
+    QTest::addColumn<QString>("link"); // where the link is, relative to the root
+
+    QTest::newRow("link to a folder inside the program folder")
+            << QStringLiteral("Program Files/Mirevale/plugins/shared");
+    QTest::newRow("link to a file inside the data folder")
+            << QStringLiteral("ProgramData/Mirevale/decks/elsewhere.csv");
+    QTest::newRow("program folder is a link") << QStringLiteral("Program Files/Mirevale");
+    QTest::newRow("data folder is a link") << QStringLiteral("ProgramData/Mirevale");
+}
+
+// An old installation holding a link to something outside: after the
+// reinstallation everything the link pointed to is still there.
+void TestExtract::linksStayUntouched()
+{
+    QFETCH(QString, link);
+
+    QCOMPARE(dataDir(), Platform::systemRoot() + QStringLiteral("ProgramData/Mirevale"));
+    const QString linkPath = Platform::systemRoot() + link;
+    const QString outside = source->path() + QStringLiteral("/user files");
+    const Tree precious {{QStringLiteral("thesis.txt"), "years of work\n"},
+                         {QStringLiteral("photos/p1.jpg"), "jpeg"}};
+    QVERIFY(writeTree(outside, precious));
+    if (!link.endsWith(QLatin1String("/Mirevale"))) {
+        QVERIFY(writeTree(programDir(), oldProgram()));
+        QVERIFY(writeTree(dataDir(), oldData()));
+    }
+    QVERIFY(QDir().mkpath(QFileInfo(linkPath).path()));
+    const QString target = link.endsWith(QLatin1String(".csv"))
+            ? outside + QStringLiteral("/thesis.txt")
+            : outside;
+    QVERIFY(Platform::createLink(target, linkPath) || QFile::link(target, linkPath));
+    QVERIFY(Platform::isLink(QFileInfo(linkPath)));
+    QVERIFY(makePayload());
+
+    CXCopyThread thread;
+    QVERIFY(runToEnd(thread));
+
+    QCOMPARE(readTree(outside), precious);
+    QCOMPARE(readTree(programDir()), programContent());
+    QCOMPARE(readTree(dataDir()), dataContent());
+    QVERIFY(!QFileInfo(programDir()).isSymLink());
+    QVERIFY(!QFileInfo(dataDir()).isSymLink());
+    QVERIFY(thread.succeeded());
+}
+
+void TestExtract::commonAppData_data()
+{
+    QTest::addColumn<QVariant>("value"); // invalid: the value is missing
+
+    QTest::newRow("missing") << QVariant();
+    QTest::newRow("empty") << QVariant(QString());
+    QTest::newRow("relative") << QVariant(QStringLiteral("ProgramData"));
+}
+
+// Without a usable "Common AppData" the standard all-users folder is used;
+// nothing is built from an empty value (which would mean "/Mirevale").
+void TestExtract::commonAppData()
+{
+    QFETCH(QVariant, value);
+
+    const QString standard = Platform::standardFolder(Platform::StandardFolder::CommonAppData)
+            + QStringLiteral("/Mirevale");
+    QVERIFY(writeTree(standard, oldData()));
+    setCommonAppData(value);
+    const bool rootFolderBefore = QFileInfo::exists(QStringLiteral("/Mirevale"));
+    QVERIFY(makePayload());
+
+    CXCopyThread thread;
+    QVERIFY(runToEnd(thread));
+
+    QCOMPARE(readTree(standard), dataContent());
+    QCOMPARE(QFileInfo::exists(QStringLiteral("/Mirevale")), rootFolderBefore);
+    QVERIFY(!QFileInfo::exists(QDir::currentPath() + QStringLiteral("/ProgramData/Mirevale")));
+    QCOMPARE(thread.results().value(1).folder, standard);
+    QVERIFY(thread.succeeded());
+}
+
+void TestExtract::stopBeforeStart()
+{
+    QVERIFY(writeTree(programDir(), oldProgram()));
+    QVERIFY(writeTree(dataDir(), oldData()));
+    QVERIFY(makePayload());
+
+    CXCopyThread thread;
+    thread.requestStop();
+    QVERIFY(runToEnd(thread));
+
+    QCOMPARE(readTree(programDir()), oldProgram());
+    QCOMPARE(readTree(dataDir()), oldData());
+    QVERIFY(thread.stopped());
+    QVERIFY(thread.results().isEmpty());
+    QVERIFY(!thread.succeeded());
+}
+
+// The extractor is killed at once; the thread ends within a second and no
+// process it started is left. What was already extracted stays.
+void TestExtract::stopDuringExtraction()
+{
+    QVERIFY(makePayload());
+    // A program archive that takes seconds to unpack: 400 MB of zeros from
+    // a sparse file, packed to a few kilobytes.
+    const QString content = source->path() + QStringLiteral("/big");
+    QVERIFY(QDir().mkpath(content));
+    {
+        QFile big(content + QStringLiteral("/big.bin"));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(qint64(400) << 20));
+    }
+    QVERIFY(TestArchives::makeArchive(
+            sourceDir + QStringLiteral("/tarvo.cab"), content, TestArchives::installerPassword(),
+            {QStringLiteral("-m0=LZMA2:d=64k:fb=273:mf=hc4"), QStringLiteral("-mmt=2")}));
+    QVERIFY(QFile::remove(content + QStringLiteral("/big.bin")));
+
+    CXCopyThread thread;
+    QSignalSpy finished(&thread, &QThread::finished);
+    thread.setSourceDir(sourceDir);
+    thread.start();
+
+    // Wait until 7-Zip is writing, noting every process id below the worker.
+    const QString output = programDir() + QStringLiteral("/big.bin");
+    QList<qint64> started;
+    QElapsedTimer waiting;
+    waiting.start();
+    while (waiting.elapsed() < 30000 && !thread.isFinished()) {
+        const qint64 pid = thread.extractorProcessId();
+        if (pid != 0 && !started.contains(pid))
+            started << pid;
+        if (pid != 0) {
+            for (qint64 child : TestArchives::childProcesses(pid)) {
+                if (!started.contains(child))
+                    started << child;
+            }
+        }
+        if (pid != 0 && QFileInfo(output).size() > 0)
+            break;
+        QThread::yieldCurrentThread();
+    }
+    QVERIFY2(!started.isEmpty() && QFileInfo(output).size() > 0,
+             "the extraction did not get under way");
+
+    QElapsedTimer stopping;
+    stopping.start();
+    thread.requestStop();
+    QVERIFY(thread.wait(1000));
+    QVERIFY(stopping.elapsed() < 1000);
+    QCOMPARE(finished.count(), 1);
+
+    for (qint64 pid : started)
+        QVERIFY2(!TestArchives::processAlive(pid), qPrintable(QString::number(pid)));
+    QVERIFY(TestArchives::childProcesses(QCoreApplication::applicationPid()).isEmpty());
+    QCOMPARE(thread.extractorProcessId(), qint64(0));
+    QVERIFY(thread.stopped());
+    QVERIFY(!thread.succeeded());
+    const QVector<CXCopyThread::ExtractResult> results = thread.results();
+    QCOMPARE(results.size(), 1); // data.cab was skipped
+    QCOMPARE(results.at(0).outcome, CXCopyThread::ExtractResult::Stopped);
+    QVERIFY(QFileInfo(output).size() < (qint64(400) << 20));
+    QVERIFY(!QFileInfo::exists(dataDir()));
+}
+
+// Deleting a large old installation stops between two entries; the rest of
+// it, the data folder and the extraction are skipped.
+void TestExtract::stopDuringDeletion()
+{
+    const int folders = 30;
+    const int filesPerFolder = 200;
+    for (int i = 0; i < folders; ++i) {
+        const QString folder = programDir() + QStringLiteral("/part%1").arg(i);
+        QVERIFY(QDir().mkpath(folder));
+        for (int j = 0; j < filesPerFolder; ++j) {
+            QFile file(folder + QStringLiteral("/f%1").arg(j));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+    }
+    QVERIFY(writeTree(dataDir(), oldData()));
+    QVERIFY(makePayload());
+
+    CXCopyThread thread;
+    QSignalSpy finished(&thread, &QThread::finished);
+    thread.setSourceDir(sourceDir);
+    thread.start();
+    // Under way once the first of the folders has gone.
+    const QDir program(programDir());
+    const QDir::Filters filter = QDir::Dirs | QDir::NoDotAndDotDot;
+    QElapsedTimer waiting;
+    waiting.start();
+    while (waiting.elapsed() < 30000 && !thread.isFinished()
+           && program.entryList(filter).size() == folders)
+        QThread::yieldCurrentThread();
+    const int left = program.entryList(filter).size();
+    QVERIFY2(left > 0 && left < folders, qPrintable(QString::number(left)));
+
+    QElapsedTimer stopping;
+    stopping.start();
+    thread.requestStop();
+    QVERIFY(thread.wait(1000));
+    QVERIFY(stopping.elapsed() < 1000);
+    QCOMPARE(finished.count(), 1);
+
+    QVERIFY(thread.stopped());
+    QVERIFY(thread.results().isEmpty());
+    QVERIFY(program.entryList(filter).size() > 0);
+    QCOMPARE(readTree(dataDir()), oldData());
+    QVERIFY(TestArchives::childProcesses(QCoreApplication::applicationPid()).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestExtract)
+#include "tst_extract.moc"

@@ -1,0 +1,660 @@
+#include "CBaseLabel.h"
+#include "CFontMgr.h"
+#include "CImageBKButton.h"
+#include "CImageButton.h"
+#include "CImageMgr.h"
+#include "CMVCheckBox.h"
+#include "CMVInstallWnd.h"
+#include "CXCopyThread.h"
+#include "Platform.h"
+#include "TestArchives.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QPainter>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTranslator>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+// The installer window end to end: layout, painting, the install flow with
+// the real 7-Zip behind our 7z.exe front end, and every way out. The window
+// is driven through mouse events on its child widgets only; its private
+// state is read as its friend.
+class TestInstallWnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void layout();
+    void installIgnoredWhileUnchecked();
+    void linkDoesNothing();
+    void fullInstallation();
+    void installPressedTwice();
+    void stopAnsweredNo();
+    void stopAnsweredYes();
+    void failedExtractionIsNoSuccess_data();
+    void failedExtractionIsNoSuccess();
+    void workerEndsWhileQuestionOpen_data();
+    void workerEndsWhileQuestionOpen();
+    void systemCloseDuringInstallation();
+    void destructorStopsWorker();
+    void painting_data();
+    void painting();
+    void timerSequences();
+
+private:
+    enum Payload { Normal, WithoutMainExe, Slow, CorruptData };
+
+    QString makePayload(Payload kind);
+    std::unique_ptr<CMVInstallWnd> makeWindow(Payload kind);
+    CImageButton *closeButton(CMVInstallWnd &w);
+    void tickAndInstall(CMVInstallWnd &w);
+    void answerQuestion(QMessageBox::ButtonRole role,
+                        std::function<void(QMessageBox *)> check = nullptr);
+    void waitForExtractor(CMVInstallWnd &w);
+    QString mainExe() const;
+    QString uninstaller() const;
+    bool hasUninstallEntry() const;
+    QStringList shortcutFiles() const;
+
+    QTranslator m_translator;
+    QTemporaryDir m_archives; // archives shared by all cases
+    std::unique_ptr<QTemporaryDir> m_root; // a fresh system root per case
+    QStringList m_opened; // what the window asked the shell to open
+    QList<qint64> m_extractors; // extractor processes seen in this case
+};
+
+static const QString productName = QString::fromUtf8("Tarvo高效学习法");
+
+void TestInstallWnd::initTestCase()
+{
+    QVERIFY(m_translator.load(QStringLiteral(":/trans/trans_iss.qm")));
+    QCoreApplication::installTranslator(&m_translator);
+    QVERIFY2(!TestArchives::realSevenZip().isEmpty(), "7-Zip is not installed");
+    QVERIFY(QFileInfo(TestArchives::frontEnd()).isExecutable());
+    Platform::setShellOpenHook([this](const QString &path) { m_opened << path; });
+
+    // The program and data trees, packed once in each variant.
+    const QString src = m_archives.path() + QStringLiteral("/src");
+    const QByteArray script = "#!/bin/sh\necho run >> \"$(dirname \"$0\")/last-run.txt\"\n";
+    QVERIFY(TestArchives::writeFile(
+            src + QStringLiteral("/program/") + productName + QStringLiteral(".exe"), script));
+    QVERIFY(TestArchives::writeFile(src + QStringLiteral("/program/uninstall.exe"), script));
+    QVERIFY(TestArchives::writeFile(src + QStringLiteral("/program/lib/core.dat"), "core"));
+    QVERIFY(TestArchives::writeFile(src + QStringLiteral("/bare/uninstall.exe"), script));
+    QVERIFY(TestArchives::writeFile(src + QStringLiteral("/data/decks/basics.csv"), "a,b\n"));
+    const QString pw = TestArchives::installerPassword();
+    const QString a = m_archives.path();
+    QVERIFY(TestArchives::makeArchive(a + QStringLiteral("/tarvo.cab"),
+                                      src + QStringLiteral("/program"), pw));
+    QVERIFY(TestArchives::makeArchive(a + QStringLiteral("/bare.cab"),
+                                      src + QStringLiteral("/bare"), pw));
+    QVERIFY(TestArchives::makeArchive(a + QStringLiteral("/data.cab"),
+                                      src + QStringLiteral("/data"), pw));
+
+    // A program archive that takes seconds to unpack: 300 MB of zeros from a
+    // sparse file, packed to a few kilobytes, beside the program itself.
+    {
+        QFile big(src + QStringLiteral("/program/big.bin"));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(qint64(300) << 20));
+    }
+    QVERIFY(TestArchives::makeArchive(
+            a + QStringLiteral("/slow.cab"), src + QStringLiteral("/program"), pw,
+            {QStringLiteral("-m0=LZMA2:d=64k:fb=273:mf=hc4"), QStringLiteral("-mmt=2")}));
+    QVERIFY(QFile::remove(src + QStringLiteral("/program/big.bin")));
+
+    // A data archive whose bytes are damaged half-way.
+    QVERIFY(QFile::copy(a + QStringLiteral("/data.cab"), a + QStringLiteral("/corrupt.cab")));
+    QFile corrupt(a + QStringLiteral("/corrupt.cab"));
+    QVERIFY(corrupt.open(QIODevice::ReadWrite));
+    const qint64 size = corrupt.size();
+    QVERIFY(corrupt.resize(size / 2));
+}
+
+void TestInstallWnd::init()
+{
+    m_root.reset(new QTemporaryDir);
+    QVERIFY(m_root->isValid());
+    qputenv("MIREVALE_SYSTEM_ROOT", m_root->path().toUtf8());
+    m_opened.clear();
+    m_extractors.clear();
+}
+
+void TestInstallWnd::cleanup()
+{
+    // Nothing the installer started may outlive it.
+    for (qint64 pid : qAsConst(m_extractors))
+        QTRY_VERIFY2_WITH_TIMEOUT(!TestArchives::processAlive(pid),
+                                  qPrintable(QStringLiteral("extractor %1 left").arg(pid)), 5000);
+    m_root.reset();
+}
+
+QString TestInstallWnd::makePayload(Payload kind)
+{
+    const QString dir = m_root->path() + QStringLiteral("/payload");
+    QDir().mkpath(dir);
+    const QString a = m_archives.path();
+    const QString program = kind == WithoutMainExe ? QStringLiteral("/bare.cab")
+            : kind == Slow                         ? QStringLiteral("/slow.cab")
+                                                   : QStringLiteral("/tarvo.cab");
+    const QString data
+            = kind == CorruptData ? QStringLiteral("/corrupt.cab") : QStringLiteral("/data.cab");
+    QFile::copy(a + program, dir + QStringLiteral("/tarvo.cab"));
+    QFile::copy(a + data, dir + QStringLiteral("/data.cab"));
+    QFile::copy(TestArchives::frontEnd(), dir + QStringLiteral("/7z.exe"));
+    QFile::setPermissions(dir + QStringLiteral("/7z.exe"),
+                          QFile::permissions(TestArchives::frontEnd()));
+    return dir;
+}
+
+std::unique_ptr<CMVInstallWnd> TestInstallWnd::makeWindow(Payload kind)
+{
+    std::unique_ptr<CMVInstallWnd> w(new CMVInstallWnd);
+    w->InitWidgets();
+    w->payloadDir = makePayload(kind);
+    w->show();
+    if (!QTest::qWaitForWindowExposed(w.get()))
+        qWarning("window not exposed");
+    return w;
+}
+
+CImageButton *TestInstallWnd::closeButton(CMVInstallWnd &w)
+{
+    const auto buttons = w.findChildren<CImageButton *>();
+    return buttons.size() == 1 ? buttons.first() : nullptr;
+}
+
+void TestInstallWnd::tickAndInstall(CMVInstallWnd &w)
+{
+    QTest::mouseClick(w.agreeCheckBox, Qt::LeftButton, Qt::NoModifier, QPoint(10, 15));
+    QVERIFY(w.agreeCheckBox->isChecked());
+    QTest::mouseClick(w.installButton, Qt::LeftButton, Qt::NoModifier, QPoint(70, 20));
+    QCOMPARE(w.installState, int(CMVInstallWnd::StateInstalling));
+    QVERIFY(w.copyThread);
+}
+
+// Answers the next stop question with the button of `role`, after `check`
+// has looked at the box.
+void TestInstallWnd::answerQuestion(QMessageBox::ButtonRole role,
+                                    std::function<void(QMessageBox *)> check)
+{
+    // Looks for the box every few milliseconds without blocking the event
+    // loop, since the box may open only after other queued work has run.
+    auto deadline = std::make_shared<QElapsedTimer>();
+    deadline->start();
+    auto attempt = std::make_shared<std::function<void()>>();
+    *attempt = [this, role, check, deadline, attempt] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) {
+            if (deadline->elapsed() < 10000)
+                QTimer::singleShot(10, this, *attempt);
+            else
+                qWarning("no stop question appeared");
+            return;
+        }
+        if (check)
+            check(box);
+        for (QAbstractButton *b : box->buttons()) {
+            if (box->buttonRole(b) == role) {
+                QTest::mouseClick(b, Qt::LeftButton);
+                return;
+            }
+        }
+        qWarning("no button of the role asked for");
+        box->reject();
+    };
+    QTimer::singleShot(0, this, *attempt);
+}
+
+void TestInstallWnd::waitForExtractor(CMVInstallWnd &w)
+{
+    QElapsedTimer t;
+    t.start();
+    qint64 pid = 0;
+    while (t.elapsed() < 30000 && !(pid = w.copyThread->extractorProcessId()))
+        QTest::qWait(5);
+    QVERIFY2(pid != 0, "the extractor did not start");
+    m_extractors << pid;
+    for (qint64 child : TestArchives::childProcesses(pid))
+        m_extractors << child;
+}
+
+QString TestInstallWnd::mainExe() const
+{
+    return m_root->path() + QStringLiteral("/Program Files/Mirevale/") + productName
+            + QStringLiteral(".exe");
+}
+
+QString TestInstallWnd::uninstaller() const
+{
+    return m_root->path() + QStringLiteral("/Program Files/Mirevale/uninstall.exe");
+}
+
+bool TestInstallWnd::hasUninstallEntry() const
+{
+    auto key = Platform::openRegistryKey(QStringLiteral(
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));
+    return key->childGroups().contains(QStringLiteral("Mirevale"));
+}
+
+QStringList TestInstallWnd::shortcutFiles() const
+{
+    QStringList found;
+    const QString r = m_root->path();
+    for (const QString &p :
+         {r + QStringLiteral("/Users/Public/Desktop/") + productName + QStringLiteral(".lnk"),
+          r + QStringLiteral("/ProgramData/Microsoft/Windows/Start Menu/Programs/Mirevale/")
+                  + productName + QStringLiteral(".lnk"),
+          r
+                  + QStringLiteral("/ProgramData/Microsoft/Windows/Start "
+                                   "Menu/Programs/Mirevale/uninstall.lnk")}) {
+        if (QFileInfo(p).isSymLink())
+            found << p;
+    }
+    return found;
+}
+
+// ---------------------------------------------------------------------------
+
+void TestInstallWnd::layout()
+{
+    auto w = makeWindow(Normal);
+    QFont *small = CFontMgr::instance()->getFont(8);
+    const QFontMetrics fm(*small);
+
+    CImageButton *close = closeButton(*w);
+    QVERIFY(close);
+    QCOMPARE(close->geometry(), QRect(625, 10, 20, 20));
+    QCOMPARE(close->geometry().right(), 644);
+
+    const auto labels = w->findChildren<CBaseLabel *>();
+    QCOMPARE(labels.size(), 1);
+    QCOMPARE(labels.first()->geometry().right(), 629);
+    QCOMPARE(labels.first()->y(), 332);
+    QCOMPARE(labels.first()->height(), 16);
+    QVERIFY(labels.first()->width() >= fm.horizontalAdvance(labels.first()->text()));
+
+    QCOMPARE(w->installButton->geometry(), QRect(252, 376, 155, 43));
+
+    const int u = fm.horizontalAdvance(QString::fromUtf8("已经阅读并同意安装"));
+    QVERIFY(u > 20);
+    QCOMPARE(w->agreeCheckBox->geometry(), QRect(30, 381, 50 + u - 20, 30));
+    QCOMPARE(w->agreeCheckBox->text(), QString::fromUtf8("已经阅读并同意安装"));
+
+    const int k = fm.horizontalAdvance(QString::fromUtf8("安装协议"));
+    const int r = w->agreeCheckBox->geometry().right();
+    QCOMPARE(w->linkButton->geometry(), QRect(r + (252 - r - k) / 2, 381, k, 30));
+    QCOMPARE(w->linkButton->text(), QString::fromUtf8("安装协议"));
+
+    // Creation order is the stacking order.
+    const QObjectList kids = w->children();
+    QList<QWidget *> widgets;
+    for (QObject *o : kids)
+        if (auto *wd = qobject_cast<QWidget *>(o))
+            widgets << wd;
+    QCOMPARE(widgets.size(), 5);
+    QCOMPARE(widgets.at(0), static_cast<QWidget *>(close));
+    QCOMPARE(widgets.at(1), static_cast<QWidget *>(labels.first()));
+    QCOMPARE(widgets.at(2), static_cast<QWidget *>(w->installButton));
+    QCOMPARE(widgets.at(3), static_cast<QWidget *>(w->agreeCheckBox));
+    QCOMPARE(widgets.at(4), static_cast<QWidget *>(w->linkButton));
+    QCOMPARE(w->backgroundPixmap->size(), QSize(660, 430));
+}
+
+void TestInstallWnd::installIgnoredWhileUnchecked()
+{
+    auto w = makeWindow(Normal);
+    QVERIFY(!w->agreeCheckBox->isChecked());
+    QTest::mouseClick(w->installButton, Qt::LeftButton, Qt::NoModifier, QPoint(70, 20));
+    QCOMPARE(w->installState, int(CMVInstallWnd::StateIdle));
+    QVERIFY(!w->copyThread);
+    QVERIFY(!w->timer1->isActive());
+    QCOMPARE(w->slideIndex, -1);
+    QVERIFY(w->findChildren<CXCopyThread *>().isEmpty());
+}
+
+void TestInstallWnd::linkDoesNothing()
+{
+    auto w = makeWindow(Normal);
+    QSignalSpy clicked(w->linkButton, SIGNAL(clicked()));
+    QTest::mouseClick(w->linkButton, Qt::LeftButton, Qt::NoModifier, QPoint(5, 15));
+    QCOMPARE(clicked.count(), 1);
+    QCOMPARE(w->installState, int(CMVInstallWnd::StateIdle));
+    QVERIFY(w->isVisible());
+    QVERIFY(m_opened.isEmpty());
+}
+
+void TestInstallWnd::fullInstallation()
+{
+    auto w = makeWindow(Normal);
+    tickAndInstall(*w);
+    QCOMPARE(w->installButton->mainText(), QString::fromUtf8("正在安装"));
+    QCOMPARE(w->installButton->text(), QString()); // the toolkit's text stays empty
+    QVERIFY(!w->agreeCheckBox->m_interactive);
+    QCOMPARE(w->slideIndex, 0);
+    QCOMPARE(w->timer1->interval(), 5000);
+    QCOMPARE(w->timer2->interval(), 300);
+    QVERIFY(w->timer1->isActive() && w->timer2->isActive());
+    // Nothing is registered before the worker has ended.
+    QVERIFY(!hasUninstallEntry());
+
+    QTRY_COMPARE_WITH_TIMEOUT(w->installState, int(CMVInstallWnd::StateFinished), 60000);
+    QVERIFY(w->copyThread->isFinished());
+    QVERIFY(!w->timer1->isActive() && !w->timer2->isActive());
+    QCOMPARE(w->installButton->mainText(), QString::fromUtf8("安装完成"));
+    QCOMPARE(shortcutFiles().size(), 3);
+    for (const QString &link : shortcutFiles()) {
+        const QString target
+                = link.endsWith(QStringLiteral("uninstall.lnk")) ? uninstaller() : mainExe();
+        QCOMPARE(QFileInfo(link).symLinkTarget(), target);
+    }
+    QVERIFY(hasUninstallEntry());
+    auto key = Platform::openRegistryKey(QStringLiteral(
+            "HKEY_LOCAL_"
+            "MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mirevale"));
+    QCOMPARE(key->childKeys().size(), 7);
+    QCOMPARE(key->value(QStringLiteral("DisplayIcon")).toString(), mainExe());
+    QCOMPARE(key->value(QStringLiteral("DisplayName")).toString(), productName);
+    QVERIFY(m_opened.isEmpty());
+
+    // "Finished" closes the window, opens the program and ends with 0.
+    QTimer::singleShot(0, this, [&] {
+        QTest::mouseClick(w->installButton, Qt::LeftButton, Qt::NoModifier, QPoint(70, 20));
+    });
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!w->isVisible());
+    QCOMPARE(m_opened, QStringList() << mainExe());
+}
+
+void TestInstallWnd::installPressedTwice()
+{
+    auto w = makeWindow(Normal);
+    tickAndInstall(*w);
+    CXCopyThread *first = w->copyThread;
+    QTest::mouseClick(w->installButton, Qt::LeftButton, Qt::NoModifier, QPoint(70, 20));
+    QCOMPARE(w->copyThread, first);
+    QCOMPARE(w->findChildren<CXCopyThread *>().size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(w->installState, int(CMVInstallWnd::StateFinished), 60000);
+    QCOMPARE(w->findChildren<CXCopyThread *>().size(), 1);
+}
+
+void TestInstallWnd::stopAnsweredNo()
+{
+    auto w = makeWindow(Slow);
+    tickAndInstall(*w);
+    waitForExtractor(*w);
+    const qint64 extractor = w->copyThread->extractorProcessId();
+
+    int slideAtQuestion = -2;
+    int frameAtQuestion = -2;
+    bool timersStopped = false;
+    QString title, text;
+    answerQuestion(QMessageBox::NoRole, [&](QMessageBox *box) {
+        timersStopped = !w->timer1->isActive() && !w->timer2->isActive();
+        slideAtQuestion = w->slideIndex;
+        frameAtQuestion = w->frameIndex;
+        title = box->windowTitle();
+        text = box->text();
+    });
+    QTest::mouseClick(closeButton(*w), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+
+    QVERIFY(timersStopped);
+    QCOMPARE(title, QString::fromUtf8("问题"));
+    QCOMPARE(text, QString::fromUtf8("您确定取消安装吗？"));
+    // Restarted with their intervals, from where they stood.
+    QVERIFY(w->timer1->isActive() && w->timer2->isActive());
+    QCOMPARE(w->timer1->interval(), 5000);
+    QCOMPARE(w->timer2->interval(), 300);
+    QCOMPARE(w->slideIndex, slideAtQuestion);
+    QCOMPARE(w->frameIndex, frameAtQuestion);
+    QVERIFY(!w->cancelRequested);
+    // The extraction was never interrupted and runs to the end.
+    QVERIFY(!w->copyThread->isFinished());
+    QCOMPARE(w->copyThread->extractorProcessId(), extractor);
+    QVERIFY(TestArchives::processAlive(extractor));
+    QTRY_COMPARE_WITH_TIMEOUT(w->installState, int(CMVInstallWnd::StateFinished), 120000);
+    QVERIFY(w->copyThread->succeeded());
+    QVERIFY(m_opened.isEmpty());
+}
+
+void TestInstallWnd::stopAnsweredYes()
+{
+    auto w = makeWindow(Slow);
+    tickAndInstall(*w);
+    waitForExtractor(*w);
+
+    answerQuestion(QMessageBox::YesRole);
+    QTimer::singleShot(0, this, [&] {
+        QTest::mouseClick(closeButton(*w), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    });
+    QCOMPARE(QApplication::exec(), 0);
+
+    QVERIFY(!w->isVisible());
+    QVERIFY(w->cancelRequested);
+    QVERIFY(w->copyThread->isFinished());
+    QVERIFY(w->copyThread->stopped());
+    QCOMPARE(w->installState, int(CMVInstallWnd::StateInstalling));
+    QCOMPARE(m_opened, QStringList() << uninstaller());
+    QVERIFY(!hasUninstallEntry());
+    QVERIFY(shortcutFiles().isEmpty());
+    for (qint64 pid : qAsConst(m_extractors))
+        QVERIFY(!TestArchives::processAlive(pid));
+}
+
+void TestInstallWnd::failedExtractionIsNoSuccess_data()
+{
+    QTest::addColumn<int>("payload");
+    QTest::addColumn<bool>("mainExePresent");
+    QTest::addColumn<bool>("extractionSucceeded");
+    QTest::newRow("no main executable") << int(WithoutMainExe) << false << true;
+    QTest::newRow("damaged data archive") << int(CorruptData) << true << false;
+}
+
+// The worker ends without a usable installation: no shortcut, no entry, no
+// "Finished"; the animation goes on and the stop question lets the user out.
+void TestInstallWnd::failedExtractionIsNoSuccess()
+{
+    QFETCH(int, payload);
+    QFETCH(bool, mainExePresent);
+    QFETCH(bool, extractionSucceeded);
+    auto w = makeWindow(Payload(payload));
+    tickAndInstall(*w);
+    QTRY_VERIFY_WITH_TIMEOUT(w->threadEnded, 60000);
+    QCOMPARE(QFile::exists(mainExe()), mainExePresent);
+    QCOMPARE(w->copyThread->succeeded(), extractionSucceeded);
+    QCOMPARE(w->installState, int(CMVInstallWnd::StateInstalling));
+    QCOMPARE(w->installButton->mainText(), QString::fromUtf8("正在安装"));
+    QVERIFY(w->timer1->isActive() && w->timer2->isActive());
+    QVERIFY(!hasUninstallEntry());
+    QVERIFY(shortcutFiles().isEmpty());
+
+    answerQuestion(QMessageBox::YesRole);
+    QTimer::singleShot(0, this, [&] {
+        QTest::mouseClick(closeButton(*w), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    });
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!w->isVisible());
+    QCOMPARE(m_opened, QStringList() << uninstaller());
+}
+
+void TestInstallWnd::workerEndsWhileQuestionOpen_data()
+{
+    QTest::addColumn<int>("role");
+    QTest::newRow("answered no") << int(QMessageBox::NoRole);
+    QTest::newRow("answered yes") << int(QMessageBox::YesRole);
+}
+
+// The question's own event loop delivers the worker's end: the window shows
+// the finished state and the late answer neither restarts the animation nor
+// stops anything.
+void TestInstallWnd::workerEndsWhileQuestionOpen()
+{
+    QFETCH(int, role);
+    auto w = makeWindow(Normal);
+    tickAndInstall(*w);
+    bool finishedWhileOpen = false;
+    answerQuestion(QMessageBox::ButtonRole(role), [&](QMessageBox *) {
+        QTRY_COMPARE_WITH_TIMEOUT(w->installState, int(CMVInstallWnd::StateFinished), 60000);
+        finishedWhileOpen = true;
+    });
+    QTest::mouseClick(closeButton(*w), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    QVERIFY(finishedWhileOpen);
+    QCOMPARE(w->installState, int(CMVInstallWnd::StateFinished));
+    QVERIFY(!w->timer1->isActive() && !w->timer2->isActive());
+    QVERIFY(!w->cancelRequested);
+    QVERIFY(w->isVisible());
+    QVERIFY(m_opened.isEmpty());
+    QVERIFY(hasUninstallEntry());
+    QCOMPARE(w->installButton->mainText(), QString::fromUtf8("安装完成"));
+}
+
+// Alt+F4 or the taskbar while installing: the close is refused and the stop
+// question asked instead; the worker is never destroyed while it runs.
+void TestInstallWnd::systemCloseDuringInstallation()
+{
+    auto w = makeWindow(Slow);
+    tickAndInstall(*w);
+    waitForExtractor(*w);
+
+    bool asked = false;
+    answerQuestion(QMessageBox::NoRole, [&](QMessageBox *) { asked = true; });
+    QVERIFY(!w->close());
+    QVERIFY(w->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(asked, 5000);
+    QTRY_VERIFY(w->timer1->isActive());
+    QVERIFY(!w->copyThread->isFinished());
+
+    // The second time, yes: the installer stops and ends with 0.
+    answerQuestion(QMessageBox::YesRole);
+    QTimer::singleShot(0, this, [&] { w->close(); });
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!w->isVisible());
+    QVERIFY(w->copyThread->isFinished());
+    QCOMPARE(m_opened, QStringList() << uninstaller());
+}
+
+void TestInstallWnd::destructorStopsWorker()
+{
+    auto w = makeWindow(Slow);
+    tickAndInstall(*w);
+    waitForExtractor(*w);
+    QPointer<CXCopyThread> thread = w->copyThread;
+    w.reset();
+    QVERIFY(thread.isNull());
+    for (qint64 pid : qAsConst(m_extractors))
+        QVERIFY(!TestArchives::processAlive(pid));
+}
+
+// ---------------------------------------------------------------------------
+// Painting, checked against pictures composed here from the same images at
+// the positions the window must use.
+
+void TestInstallWnd::painting_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("slide");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<int>("expectedSlide");
+    QTest::addColumn<int>("expectedBlocks");
+    QTest::newRow("before install") << 0 << -1 << -1 << -1 << 0;
+    QTest::newRow("install accepted") << 1 << 0 << -1 << 0 << 0;
+    QTest::newRow("one block") << 1 << 0 << 0 << 0 << 1;
+    QTest::newRow("ten blocks") << 1 << 1 << 9 << 1 << 10;
+    QTest::newRow("wrapped") << 1 << 2 << -1 << 2 << 0;
+    QTest::newRow("last slide") << 1 << 3 << 4 << 3 << 5;
+    QTest::newRow("finished") << 2 << 3 << 6 << 3 << 0;
+}
+
+void TestInstallWnd::painting()
+{
+    QFETCH(int, state);
+    QFETCH(int, slide);
+    QFETCH(int, frame);
+    QFETCH(int, expectedSlide);
+    QFETCH(int, expectedBlocks);
+
+    auto w = makeWindow(Normal);
+    w->installState = state;
+    w->slideIndex = slide;
+    w->frameIndex = frame;
+    const QImage got = w->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QCOMPARE(got.size(), QSize(660, 430));
+
+    QImage want(660, 430, QImage::Format_ARGB32_Premultiplied);
+    want.fill(Qt::transparent);
+    {
+        CImageMgr *images = CImageMgr::instance();
+        QPainter p(&want);
+        p.drawPixmap(0, 0, *w->backgroundPixmap);
+        if (expectedSlide >= 0) {
+            QPixmap *s = images->getPixmap(QStringLiteral("text%1.png").arg(expectedSlide + 1));
+            p.drawPixmap((660 - s->width()) / 2, 107, *s);
+        }
+        for (int i = 1; i <= expectedBlocks; ++i)
+            p.drawPixmap(220 + 25 * i, 286, *images->getPixmap(QStringLiteral("b%1.png").arg(i)));
+    }
+
+    // The area the window paints alone: above the publisher line, below the
+    // close button's row, clear of every child widget.
+    const QRect area(0, 40, 660, 290);
+    int worst = 0;
+    QPoint where;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const QRgb *g = reinterpret_cast<const QRgb *>(got.constScanLine(y));
+        const QRgb *e = reinterpret_cast<const QRgb *>(want.constScanLine(y));
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const int d = qMax(
+                    qMax(qAbs(qRed(g[x]) - qRed(e[x])), qAbs(qGreen(g[x]) - qGreen(e[x]))),
+                    qMax(qAbs(qBlue(g[x]) - qBlue(e[x])), qAbs(qAlpha(g[x]) - qAlpha(e[x]))));
+            if (d > worst) {
+                worst = d;
+                where = QPoint(x, y);
+            }
+        }
+    }
+    QVERIFY2(worst <= 2,
+             qPrintable(QStringLiteral("pixel (%1, %2) differs by %3")
+                                .arg(where.x())
+                                .arg(where.y())
+                                .arg(worst)));
+
+    // The composition must itself show what the row says, or the comparison
+    // proves nothing: a block's centre is the blocks' blue.
+    if (expectedBlocks > 0) {
+        const QRgb c = got.pixel(245 + 10, 286 + 21);
+        QVERIFY(qBlue(c) > qRed(c) + 100);
+    }
+}
+
+void TestInstallWnd::timerSequences()
+{
+    auto w = makeWindow(Normal);
+    tickAndInstall(*w);
+    QCOMPARE(w->slideIndex, 0);
+    QList<int> slides, frames;
+    for (int i = 0; i < 5; ++i) {
+        QMetaObject::invokeMethod(w.get(), "OnTimer1");
+        slides << w->slideIndex;
+    }
+    w->frameIndex = -1;
+    for (int i = 0; i < 12; ++i) {
+        QMetaObject::invokeMethod(w.get(), "OnTimer2");
+        frames << w->frameIndex;
+    }
+    QCOMPARE(slides, QList<int>({1, 2, 3, 0, 1}));
+    QCOMPARE(frames, QList<int>({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, -1, 0}));
+    QTRY_COMPARE_WITH_TIMEOUT(w->installState, int(CMVInstallWnd::StateFinished), 60000);
+}
+
+QTEST_MAIN(TestInstallWnd)
+#include "tst_installwnd.moc"

@@ -1,0 +1,329 @@
+// The extractor front end 7z.exe: its command-line rewriting on its own, and
+// the built program in front of the system's real 7-Zip.
+
+#include "ArgRewrite.h"
+#include "TestArchives.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <string>
+#include <vector>
+
+using Args = std::vector<std::string>;
+Q_DECLARE_METATYPE(Args)
+
+namespace {
+
+Args toArgs(const QStringList &list)
+{
+    Args args;
+    for (const QString &item : list)
+        args.push_back(item.toStdString());
+    return args;
+}
+
+QStringList toList(const Args &args)
+{
+    QStringList list;
+    for (const std::string &arg : args)
+        list << QString::fromStdString(arg);
+    return list;
+}
+
+} // namespace
+
+class TestLauncher : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void rewrite_data();
+    void rewrite();
+    void rejectsMalformed_data();
+    void rejectsMalformed();
+    void windowsCommandLine_data();
+    void windowsCommandLine();
+
+    void extractsThroughFrontEnd_data();
+    void extractsThroughFrontEnd();
+    void commandLineErrorExitsSeven();
+    void passesExitCodeThrough();
+    void neverRunsItself_data();
+    void neverRunsItself();
+    void replacesItselfWithSevenZip();
+
+private:
+    QProcess *startFrontEnd(const QStringList &args, const QString &workDir,
+                            const QProcessEnvironment &env
+                            = QProcessEnvironment::systemEnvironment());
+
+    QTemporaryDir tmp;
+    QString archive; // holds a.txt and "sub dir/数据.txt", installer's password
+};
+
+void TestLauncher::initTestCase()
+{
+    QVERIFY(tmp.isValid());
+    QVERIFY2(!TestArchives::realSevenZip().isEmpty(), "7-Zip (7zz, 7z or 7za) is not installed");
+    QVERIFY(QFileInfo(TestArchives::frontEnd()).isExecutable());
+    const QString content = tmp.path() + QStringLiteral("/content");
+    QVERIFY(TestArchives::writeFile(content + QStringLiteral("/a.txt"), "alpha\n"));
+    QVERIFY(TestArchives::writeFile(content + QStringLiteral("/sub dir/数据.txt"), "beta\n"));
+    archive = tmp.path() + QStringLiteral("/payload.cab");
+    QVERIFY(TestArchives::makeArchive(archive, content, TestArchives::installerPassword()));
+}
+
+void TestLauncher::rewrite_data()
+{
+    QTest::addColumn<QStringList>("input");
+    QTest::addColumn<QStringList>("expected");
+
+    const QString pw = TestArchives::installerPassword();
+    QTest::newRow("installer's legacy form")
+            << QStringList {"x", "-yo/root/Program Files/Mirevale", "-p" + pw, "/app/tarvo.cab"}
+            << QStringList {"x", "-y", "-o/root/Program Files/Mirevale", "-p" + pw,
+                            "/app/tarvo.cab"};
+    QTest::newRow("separate switches unchanged")
+            << QStringList {"x", "-y", "-o/d", "-psecret", "a.7z"}
+            << QStringList {"x", "-y", "-o/d", "-psecret", "a.7z"};
+    QTest::newRow("any order") << QStringList {"-p" + pw, "a.7z", "-yo/d", "x"}
+                               << QStringList {"-p" + pw, "a.7z", "-y", "-o/d", "x"};
+    QTest::newRow("upper case") << QStringList {"x", "-YO/d", "-PSecret", "a.7z"}
+                                << QStringList {"x", "-y", "-o/d", "-pSecret", "a.7z"};
+    QTest::newRow("-y with password glued") << QStringList {"x", "-yp$(rm -rf ~)", "a.7z"}
+                                            << QStringList {"x", "-y", "-p$(rm -rf ~)", "a.7z"};
+    QTest::newRow("-y twice glued")
+            << QStringList {"x", "-yy", "a.7z"} << QStringList {"x", "-y", "-y", "a.7z"};
+    QTest::newRow("-y, -y and folder glued")
+            << QStringList {"x", "-yyo/d", "a.7z"} << QStringList {"x", "-y", "-y", "-o/d", "a.7z"};
+    QTest::newRow("odd password characters")
+            << QStringList {"x", "-p\"'; `id` \\ *?&|<>", "-o/d", "a.7z"}
+            << QStringList {"x", "-p\"'; `id` \\ *?&|<>", "-o/d", "a.7z"};
+    QTest::newRow("password that looks like switches")
+            << QStringList {"x", "-pyo/x -y", "a.7z"} << QStringList {"x", "-pyo/x -y", "a.7z"};
+    QTest::newRow("empty password asks")
+            << QStringList {"x", "-p", "a.7z"} << QStringList {"x", "-p", "a.7z"};
+    QTest::newRow("folder with spaces and non-ASCII")
+            << QStringList {"x", "-yo/tmp/数据 folder/ä", "a b.7z"}
+            << QStringList {"x", "-y", "-o/tmp/数据 folder/ä", "a b.7z"};
+    QTest::newRow("other switches pass through")
+            << QStringList {"x", "-aoa", "-bb3", "-sccUTF-8", "-o/d", "a.7z", "-r"}
+            << QStringList {"x", "-aoa", "-bb3", "-sccUTF-8", "-o/d", "a.7z", "-r"};
+    QTest::newRow("names after --") << QStringList {"x", "-o/d", "--", "-yo.7z", "-"}
+                                    << QStringList {"x", "-o/d", "--", "-yo.7z", "-"};
+}
+
+void TestLauncher::rewrite()
+{
+    QFETCH(QStringList, input);
+    QFETCH(QStringList, expected);
+    const launcher::RewriteResult result = launcher::rewriteArguments(toArgs(input));
+    QVERIFY2(result.ok, result.error.c_str());
+    QCOMPARE(toList(result.args), expected);
+    QVERIFY(result.error.empty());
+}
+
+void TestLauncher::rejectsMalformed_data()
+{
+    QTest::addColumn<QStringList>("input");
+
+    QTest::newRow("nothing") << QStringList {};
+    QTest::newRow("no command") << QStringList {"-y", "-o/d", "-ppw"};
+    QTest::newRow("empty argument") << QStringList {"x", "", "a.7z"};
+    QTest::newRow("lone dash") << QStringList {"x", "-", "a.7z"};
+    QTest::newRow("dash digit") << QStringList {"x", "-1", "a.7z"};
+    QTest::newRow("-o without folder") << QStringList {"x", "-o", "a.7z"};
+    QTest::newRow("-yo without folder") << QStringList {"x", "-yo", "a.7z"};
+    QTest::newRow("two folders") << QStringList {"x", "-o/a", "-yo/b", "a.7z"};
+    QTest::newRow("-y glued to unknown") << QStringList {"x", "-yao", "a.7z"};
+    QTest::newRow("-y glued to dash") << QStringList {"x", "-y-o/d", "a.7z"};
+}
+
+void TestLauncher::rejectsMalformed()
+{
+    QFETCH(QStringList, input);
+    const launcher::RewriteResult result = launcher::rewriteArguments(toArgs(input));
+    QVERIFY(!result.ok);
+    QVERIFY(!result.error.empty());
+    QVERIFY(result.args.empty());
+}
+
+void TestLauncher::windowsCommandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("line");
+
+    const QString pw = TestArchives::installerPassword();
+    QTest::newRow("installer")
+            << QStringList {"C:\\Program Files\\App\\7z-real.exe", "x",       "-y",
+                            "-oC:\\Program Files\\Mirevale",       "-p" + pw, "C:\\App\\tarvo.cab"}
+            << true
+            << "\"C:\\Program Files\\App\\7z-real.exe\" x -y \"-oC:\\Program Files\\Mirevale\" -p"
+                    + pw + " C:\\App\\tarvo.cab";
+    QTest::newRow("trailing backslash stays literal")
+            << QStringList {"7z.exe", "-oC:\\a b\\", "x"} << true << "7z.exe \"-oC:\\a b\\\" x";
+    QTest::newRow("empty and tab")
+            << QStringList {"7z.exe", "", "a\tb"} << true << "7z.exe \"\" \"a\tb\"";
+    QTest::newRow("double quote refused")
+            << QStringList {"7z.exe", "x", "-pse\"cret"} << false << QString();
+}
+
+void TestLauncher::windowsCommandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, ok);
+    QFETCH(QString, line);
+    std::string result;
+    std::string error;
+    const Args all = toArgs(args);
+    QCOMPARE(launcher::windowsCommandLine(all.front(), Args(all.begin() + 1, all.end()), result,
+                                          error),
+             ok);
+    QCOMPARE(QString::fromStdString(result), line);
+    if (!ok) {
+        QVERIFY(!error.empty());
+        // The argument may be a password: it never shows in the message.
+        QVERIFY(error.find("se\"cret") == std::string::npos);
+    }
+}
+
+QProcess *TestLauncher::startFrontEnd(const QStringList &args, const QString &workDir,
+                                      const QProcessEnvironment &env)
+{
+    auto *process = new QProcess(this);
+    process->setProcessEnvironment(env);
+    process->setWorkingDirectory(workDir);
+    process->start(TestArchives::frontEnd(), args);
+    return process;
+}
+
+void TestLauncher::extractsThroughFrontEnd_data()
+{
+    QTest::addColumn<QString>("folderSwitch");
+    QTest::addColumn<QString>("target");
+
+    QTest::newRow("legacy -yo") << QStringLiteral("-yo")
+                                << QStringLiteral("legacy/Program Files/x");
+    QTest::newRow("separate -o") << QStringLiteral("-o") << QStringLiteral("separate/数据 folder");
+}
+
+void TestLauncher::extractsThroughFrontEnd()
+{
+    QFETCH(QString, folderSwitch);
+    QFETCH(QString, target);
+    const QString out = tmp.path() + QLatin1Char('/') + target;
+    QStringList args {"x", folderSwitch + out, "-p" + TestArchives::installerPassword(), archive};
+    if (folderSwitch == QLatin1String("-o"))
+        args.insert(1, QStringLiteral("-y"));
+    QProcess *process = startFrontEnd(args, tmp.path());
+    QVERIFY(process->waitForFinished(30000));
+    QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process->exitCode(), 0);
+    QCOMPARE(TestArchives::filesBelow(out),
+             QStringList({QStringLiteral("a.txt"), QStringLiteral("sub dir/数据.txt")}));
+    QFile file(out + QStringLiteral("/sub dir/数据.txt"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("beta\n"));
+}
+
+void TestLauncher::commandLineErrorExitsSeven()
+{
+    const QString out = tmp.path() + QStringLiteral("/never");
+    QProcess *process = startFrontEnd({"x", "-o" + out, "-o" + out, archive}, tmp.path());
+    QVERIFY(process->waitForFinished(10000));
+    QCOMPARE(process->exitCode(), 7);
+    QVERIFY(process->readAllStandardError().contains("command line error"));
+    QVERIFY(!QFileInfo::exists(out));
+}
+
+void TestLauncher::passesExitCodeThrough()
+{
+    const QString out = tmp.path() + QStringLiteral("/wrong-password");
+    QProcess *process
+            = startFrontEnd({"x", "-yo" + out, "-pnot the password", archive}, tmp.path());
+    QVERIFY(process->waitForFinished(30000));
+    QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process->exitCode(), 2);
+    QVERIFY(TestArchives::filesBelow(out).isEmpty());
+}
+
+void TestLauncher::neverRunsItself_data()
+{
+    QTest::addColumn<QString>("variable");
+    QTest::addColumn<bool>("ownFolderOnPath");
+    QTest::addColumn<int>("exitCode");
+
+    // The front end's own folder, first on PATH, holds a "7zz" that is the
+    // front end itself: it must be skipped for the real one.
+    QTest::newRow("own folder first on PATH") << QString() << true << 0;
+    QTest::newRow("variable names the front end") << TestArchives::frontEnd() << false << 2;
+    QTest::newRow("variable names a link to it") << QStringLiteral("LINK") << false << 2;
+    QTest::newRow("variable names a missing file")
+            << QStringLiteral("/nonexistent/7zz") << false << 2;
+}
+
+void TestLauncher::neverRunsItself()
+{
+    QFETCH(QString, variable);
+    QFETCH(bool, ownFolderOnPath);
+    QFETCH(int, exitCode);
+
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+    // A copy of the front end in a folder of its own, with a link "7zz" to it.
+    const QString folder = work.path() + QStringLiteral("/bin");
+    QVERIFY(QDir().mkpath(folder));
+    const QString copy = folder + QStringLiteral("/7z.exe");
+    QVERIFY(QFile::copy(TestArchives::frontEnd(), copy));
+    QVERIFY(QFile::link(copy, folder + QStringLiteral("/7zz")));
+    if (variable == QLatin1String("LINK"))
+        variable = folder + QStringLiteral("/7zz");
+    else if (variable == TestArchives::frontEnd())
+        variable = copy;
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (ownFolderOnPath)
+        env.insert(QStringLiteral("PATH"), folder + QLatin1Char(':') + env.value("PATH"));
+    if (!variable.isEmpty())
+        env.insert(QStringLiteral("MIREVALE_7ZIP"), variable);
+    env.remove(QStringLiteral("MIREVALE_7ZIP_FRONT_END"));
+
+    const QString out = work.path() + QStringLiteral("/out");
+    auto *process = new QProcess(this);
+    process->setProcessEnvironment(env);
+    process->start(copy, {"x", "-yo" + out, "-p" + TestArchives::installerPassword(), archive});
+    QVERIFY(process->waitForFinished(30000));
+    QCOMPARE(process->exitCode(), exitCode);
+    QCOMPARE(QFileInfo::exists(out + QStringLiteral("/a.txt")), exitCode == 0);
+}
+
+void TestLauncher::replacesItselfWithSevenZip()
+{
+    // Without a password 7-Zip stops and asks on stdin: the process then
+    // waiting must be 7-Zip itself, with the front end's process id.
+    QProcess *process = startFrontEnd({"x", "-yo" + tmp.path() + "/asked", archive}, tmp.path());
+    QVERIFY(process->waitForStarted(10000));
+    const QString sevenZip = QFileInfo(TestArchives::realSevenZip()).canonicalFilePath();
+    const QString pidExe = QStringLiteral("/proc/%1/exe").arg(process->processId());
+    // /usr/bin/7z may be a script that execs the binary: compare binaries
+    // only where the found 7-Zip is one.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(pidExe).canonicalFilePath()
+                                     != QFileInfo(TestArchives::frontEnd()).canonicalFilePath(),
+                             10000);
+    if (!sevenZip.endsWith(QLatin1String("/7z")) && !sevenZip.endsWith(QLatin1String("/7za")))
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(pidExe).canonicalFilePath(), sevenZip, 10000);
+    QVERIFY(TestArchives::childProcesses(process->processId()).isEmpty());
+    process->kill();
+    QVERIFY(process->waitForFinished(10000));
+}
+
+QTEST_GUILESS_MAIN(TestLauncher)
+#include "tst_launcher.moc"

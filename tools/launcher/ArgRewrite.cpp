@@ -1,0 +1,125 @@
+#include "ArgRewrite.h"
+
+namespace launcher {
+
+namespace {
+
+char lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Rewrites one switch (text after the leading '-'), appending the result.
+// Returns false with a message on input the front end cannot read.
+bool rewriteSwitch(const std::string &body, const std::string &original, RewriteResult &result,
+                   bool &haveOutput)
+{
+    if (body.empty() || !isLetter(body[0])) {
+        result.error = "unknown switch: \"" + original + "\"";
+        return false;
+    }
+    const char name = lower(body[0]);
+    const std::string rest = body.substr(1);
+    if (name == 'y') {
+        result.args.push_back("-y");
+        if (rest.empty())
+            return true;
+        // A legacy combination: "-yo<folder>", "-yp<password>", "-yy".
+        return rewriteSwitch(rest, original, result, haveOutput);
+    }
+    if (name == 'o') {
+        if (rest.empty()) {
+            result.error = "missing output folder after -o in \"" + original + "\"";
+            return false;
+        }
+        if (haveOutput) {
+            result.error = "more than one output folder (\"" + original + "\")";
+            return false;
+        }
+        haveOutput = true;
+        result.args.push_back("-o" + rest);
+        return true;
+    }
+    if (name == 'p') {
+        // "-p" alone lets 7-Zip ask for the password; any text is kept as is.
+        result.args.push_back("-p" + rest);
+        return true;
+    }
+    if (body.size() != original.size() - 1) {
+        // Only -y may carry another switch glued to it.
+        result.error = "unknown switch \"-" + body + "\" in \"" + original + "\"";
+        return false;
+    }
+    result.args.push_back(original);
+    return true;
+}
+
+} // namespace
+
+RewriteResult rewriteArguments(const std::vector<std::string> &args)
+{
+    RewriteResult result;
+    bool haveOutput = false;
+    bool haveCommand = false;
+    bool namesOnly = false;
+    for (const std::string &arg : args) {
+        if (arg.empty()) {
+            result.error = "empty argument";
+            result.args.clear();
+            return result;
+        }
+        if (namesOnly || arg[0] != '-') {
+            haveCommand = true;
+            result.args.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            namesOnly = true;
+            result.args.push_back(arg);
+            continue;
+        }
+        if (!rewriteSwitch(arg.substr(1), arg, result, haveOutput)) {
+            result.args.clear();
+            return result;
+        }
+    }
+    if (!haveCommand) {
+        result.error = "no command given (for example: x archive.7z)";
+        result.args.clear();
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+bool windowsCommandLine(const std::string &program, const std::vector<std::string> &args,
+                        std::string &line, std::string &error)
+{
+    line.clear();
+    std::vector<std::string> all {program};
+    all.insert(all.end(), args.begin(), args.end());
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const std::string &arg = all[i];
+        if (arg.find('"') != std::string::npos) {
+            // The argument may be a password: say where, not what.
+            error = "argument " + std::to_string(i)
+                    + " holds a double quote, which 7-Zip cannot receive";
+            line.clear();
+            return false;
+        }
+        if (!line.empty())
+            line += ' ';
+        if (arg.empty() || arg.find_first_of(" \t") != std::string::npos)
+            line += '"' + arg + '"';
+        else
+            line += arg;
+    }
+    return true;
+}
+
+} // namespace launcher

@@ -1,0 +1,370 @@
+// 7z.exe: the extractor front end that ships beside the installer. It reads
+// 7-Zip's command line, legacy combined switches included, and runs the real
+// 7-Zip with separate switches. On POSIX it replaces itself with 7-Zip; on
+// Windows it runs 7-Zip inside a job object that dies with the front end.
+// Nothing ever goes through a shell.
+
+#include "ArgRewrite.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <shellapi.h>
+#else
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+const char *const kUsage = "usage: 7z.exe <command> [<switches>...] <archive> [<names>...]\n"
+                           "Accepts 7-Zip's command line, including the legacy -yo<folder>,\n"
+                           "and runs the real 7-Zip (set MIREVALE_7ZIP to choose one).\n";
+
+// Set while the front end hands over to 7-Zip: if it ever finds itself
+// started again below that, it has found itself instead of 7-Zip.
+const char *const kGuardVariable = "MIREVALE_7ZIP_FRONT_END";
+
+int commandLineError(const std::string &message)
+{
+    std::fprintf(stderr, "7z.exe: command line error: %s\n%s", message.c_str(), kUsage);
+    return launcher::ExitCommandLineError;
+}
+
+int fatalError(const std::string &message)
+{
+    std::fprintf(stderr, "7z.exe: %s\n", message.c_str());
+    return launcher::ExitFatalError;
+}
+
+#ifndef _WIN32
+
+std::string realPath(const std::string &path)
+{
+    char *resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return std::string();
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+std::string folderOf(const std::string &path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool isExecutableFile(const std::string &path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)
+            && ::access(path.c_str(), X_OK) == 0;
+}
+
+std::vector<std::string> pathFolders()
+{
+    std::vector<std::string> folders;
+    const char *path = std::getenv("PATH");
+    std::string rest = path ? path : "";
+    std::size_t start = 0;
+    while (start <= rest.size()) {
+        std::size_t colon = rest.find(':', start);
+        if (colon == std::string::npos)
+            colon = rest.size();
+        // An empty entry would mean the working folder: never searched.
+        if (colon > start)
+            folders.push_back(rest.substr(start, colon - start));
+        start = colon + 1;
+    }
+    return folders;
+}
+
+// A candidate that is an executable file and not this program.
+bool usable(const std::string &candidate, const std::string &self)
+{
+    return isExecutableFile(candidate) && (self.empty() || realPath(candidate) != self);
+}
+
+// The real 7-Zip: $MIREVALE_7ZIP, or 7zz, 7z or 7za on PATH, never from this
+// program's own folder. Empty when there is none.
+std::string findSevenZip(const std::string &self, std::string &error)
+{
+    const std::string selfFolder = folderOf(self);
+    const char *chosen = std::getenv("MIREVALE_7ZIP");
+    std::vector<std::string> names {"7zz", "7z", "7za"};
+    if (chosen && *chosen) {
+        const std::string name(chosen);
+        if (name.find('/') != std::string::npos) {
+            if (usable(name, self))
+                return name;
+            error = "MIREVALE_7ZIP (" + name + ") is not an executable 7-Zip";
+            return std::string();
+        }
+        names = {name};
+    }
+    for (const std::string &name : names) {
+        for (const std::string &folder : pathFolders()) {
+            if (!selfFolder.empty() && realPath(folder) == selfFolder)
+                continue;
+            const std::string candidate = folder + "/" + name;
+            if (usable(candidate, self))
+                return candidate;
+        }
+    }
+    error = chosen && *chosen ? "MIREVALE_7ZIP (" + std::string(chosen) + ") is not on PATH"
+                              : "no 7-Zip found on PATH (7zz, 7z or 7za); install 7-Zip or set "
+                                "MIREVALE_7ZIP";
+    return std::string();
+}
+
+int run(int argc, char **argv)
+{
+    if (const char *guard = std::getenv(kGuardVariable); guard && *guard)
+        return fatalError("started by itself instead of 7-Zip; set MIREVALE_7ZIP");
+
+    const launcher::RewriteResult rewritten
+            = launcher::rewriteArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (!rewritten.ok)
+        return commandLineError(rewritten.error);
+
+    std::string self = realPath("/proc/self/exe");
+    if (self.empty() && argc > 0 && std::strchr(argv[0], '/'))
+        self = realPath(argv[0]);
+    std::string error;
+    const std::string sevenZip = findSevenZip(self, error);
+    if (sevenZip.empty())
+        return fatalError(error);
+
+    std::vector<char *> args;
+    args.push_back(const_cast<char *>(sevenZip.c_str()));
+    for (const std::string &arg : rewritten.args)
+        args.push_back(const_cast<char *>(arg.c_str()));
+    args.push_back(nullptr);
+    ::setenv(kGuardVariable, "1", 1);
+    ::execv(sevenZip.c_str(), args.data());
+    return fatalError("cannot run " + sevenZip + ": " + std::strerror(errno));
+}
+
+#else // _WIN32
+
+std::string toUtf8(const std::wstring &text)
+{
+    if (text.empty())
+        return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string result(std::size_t(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &result[0], size, nullptr,
+                        nullptr);
+    return result;
+}
+
+std::wstring toWide(const std::string &text)
+{
+    if (text.empty())
+        return std::wstring();
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring result(std::size_t(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), &result[0], size);
+    return result;
+}
+
+std::wstring fullPath(const std::wstring &path)
+{
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return path;
+    std::wstring result(size, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), size, &result[0], nullptr);
+    result.resize(written);
+    return result;
+}
+
+bool samePath(const std::wstring &a, const std::wstring &b)
+{
+    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+std::wstring ownPath()
+{
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &buffer[0], DWORD(buffer.size()));
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return fullPath(buffer);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::wstring environment(const wchar_t *name)
+{
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0)
+        return std::wstring();
+    std::wstring value(size, L'\0');
+    value.resize(GetEnvironmentVariableW(name, &value[0], size));
+    return value;
+}
+
+std::wstring folderOf(const std::wstring &path)
+{
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+bool isFile(const std::wstring &path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The real 7-Zip: %MIREVALE_7ZIP%; else, in this program's own folder,
+// 7z-real.exe (7-Zip's 7z.exe renamed, its 7z.dll beside it) or 7za.exe
+// (the stand-alone console 7-Zip); else 7z.exe or 7za.exe on PATH outside
+// this folder; else 7-Zip's usual installation folder.
+std::vector<std::wstring> pathFolders()
+{
+    std::vector<std::wstring> folders;
+    const std::wstring path = environment(L"PATH");
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t end = path.find(L';', start);
+        if (end == std::wstring::npos)
+            end = path.size();
+        if (end > start)
+            folders.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return folders;
+}
+
+std::wstring findSevenZip(const std::wstring &self, std::string &error)
+{
+    const std::wstring selfFolder = folderOf(self);
+    const std::wstring chosen = environment(L"MIREVALE_7ZIP");
+    std::vector<std::wstring> candidates;
+    if (chosen.find_first_of(L"\\/:") != std::wstring::npos) {
+        candidates.push_back(chosen);
+    } else {
+        const std::vector<std::wstring> ownNames = chosen.empty()
+                ? std::vector<std::wstring> {L"7z-real.exe", L"7za.exe"}
+                : std::vector<std::wstring> {chosen};
+        const std::vector<std::wstring> pathNames = chosen.empty()
+                ? std::vector<std::wstring> {L"7z.exe", L"7za.exe"}
+                : std::vector<std::wstring> {chosen};
+        for (const std::wstring &name : ownNames)
+            candidates.push_back(selfFolder + L"\\" + name);
+        for (const std::wstring &name : pathNames) {
+            for (const std::wstring &folder : pathFolders()) {
+                if (!samePath(fullPath(folder), selfFolder))
+                    candidates.push_back(folder + L"\\" + name);
+            }
+        }
+        const std::wstring programFiles = environment(L"ProgramFiles");
+        if (chosen.empty() && !programFiles.empty())
+            candidates.push_back(programFiles + L"\\7-Zip\\7z.exe");
+    }
+    for (const std::wstring &candidate : candidates) {
+        const std::wstring full = fullPath(candidate);
+        if (isFile(full) && !samePath(full, self))
+            return full;
+    }
+    error = chosen.empty() ? "no 7-Zip found: put 7z-real.exe (7-Zip's 7z.exe with its 7z.dll) "
+                             "or 7za.exe beside 7z.exe, or set MIREVALE_7ZIP"
+                           : "MIREVALE_7ZIP (" + toUtf8(chosen) + ") was not found";
+    return std::wstring();
+}
+
+int run()
+{
+    if (!environment(L"MIREVALE_7ZIP_FRONT_END").empty())
+        return fatalError("started by itself instead of 7-Zip; set MIREVALE_7ZIP");
+
+    int argc = 0;
+    wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv)
+        return fatalError("cannot read the command line");
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(toUtf8(argv[i]));
+    LocalFree(argv);
+
+    const launcher::RewriteResult rewritten = launcher::rewriteArguments(args);
+    if (!rewritten.ok)
+        return commandLineError(rewritten.error);
+
+    std::string error;
+    const std::wstring sevenZip = findSevenZip(ownPath(), error);
+    if (sevenZip.empty())
+        return fatalError(error);
+    std::string line;
+    if (!launcher::windowsCommandLine(toUtf8(sevenZip), rewritten.args, line, error))
+        return commandLineError(error);
+    std::wstring commandLine = toWide(line);
+
+    // 7-Zip runs in a job that is killed when its last handle closes, that
+    // is, at the latest when this process ends, however it ends.
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!job
+        || !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                    sizeof(limits)))
+        return fatalError("cannot create a job object");
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process = {};
+    SetEnvironmentVariableW(L"MIREVALE_7ZIP_FRONT_END", L"1");
+    if (!CreateProcessW(sevenZip.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &startup, &process)) {
+        CloseHandle(job);
+        return fatalError("cannot run " + toUtf8(sevenZip));
+    }
+    if (!AssignProcessToJobObject(job, process.hProcess)) {
+        TerminateProcess(process.hProcess, launcher::ExitFatalError);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        CloseHandle(job);
+        return fatalError("cannot place 7-Zip in a job object");
+    }
+    // Ctrl+C reaches 7-Zip too; let it answer and pass its exit code on.
+    SetConsoleCtrlHandler(nullptr, TRUE);
+    ResumeThread(process.hThread);
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = launcher::ExitFatalError;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    CloseHandle(job);
+    return int(exitCode);
+}
+
+#endif
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    return run();
+#else
+    return run(argc, argv);
+#endif
+}
