@@ -130,6 +130,15 @@ QString hexString(const QString &text)
     return QStringLiteral("hex(1):") + hex;
 }
 
+// True when text survives the trip through UTF-8 (no unpaired surrogate).
+bool isValidUnicode(const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return QString::fromUtf8(utf8.constData(), utf8.size()) == text;
+}
+
+// The file's text. A zero character or an unpaired surrogate makes it
+// unreadable: neither can be written back as UTF-8 text.
 bool decodeText(const QByteArray &data, QString *text)
 {
     if (data.startsWith("\xff\xfe")) {
@@ -140,9 +149,11 @@ bool decodeText(const QByteArray &data, QString *text)
         for (int i = 2; i < data.size(); i += 2)
             result.append(QChar(ushort(uchar(data.at(i)) | (uchar(data.at(i + 1)) << 8))));
         *text = result;
-        return true;
+        return !result.contains(QChar(0)) && isValidUnicode(result);
     }
     const QByteArray body = data.startsWith("\xef\xbb\xbf") ? data.mid(3) : data;
+    if (body.contains('\0'))
+        return false;
     *text = QString::fromUtf8(body);
     return text->toUtf8() == body;
 }
@@ -288,7 +299,8 @@ QByteArray serialize(const QString &hiveName, const QSettings::SettingsMap &map)
         } else {
             const QString text = value.toString();
             const bool quotable = !text.contains(QLatin1Char('\n'))
-                    && !text.contains(QLatin1Char('\r')) && !text.contains(QChar(0));
+                    && !text.contains(QLatin1Char('\r')) && !text.contains(QChar(0))
+                    && isValidUnicode(text);
             data = quotable ? quoted(text) : hexString(text);
         }
         Section &section = sections[sortKey];

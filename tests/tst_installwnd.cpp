@@ -193,15 +193,22 @@ void TestInstallWnd::answerQuestion(QMessageBox::ButtonRole role,
     auto deadline = std::make_shared<QElapsedTimer>();
     deadline->start();
     auto attempt = std::make_shared<std::function<void()>>();
+    // The function holds itself (to schedule the next look); the last look
+    // breaks that cycle. It always runs as the timer's copy, so clearing
+    // *attempt is safe.
     *attempt = [this, role, check, deadline, attempt] {
+        const auto done = [attempt] { *attempt = nullptr; };
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box) {
-            if (deadline->elapsed() < 10000)
+            if (deadline->elapsed() < 10000) {
                 QTimer::singleShot(10, this, *attempt);
-            else
-                qWarning("no stop question appeared");
+                return;
+            }
+            qWarning("no stop question appeared");
+            done();
             return;
         }
+        done();
         if (check)
             check(box);
         for (QAbstractButton *b : box->buttons()) {

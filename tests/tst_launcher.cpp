@@ -172,6 +172,9 @@ void TestLauncher::windowsCommandLine_data()
             << QStringList {"7z.exe", "-oC:\\a b\\", "x"} << true << "7z.exe \"-oC:\\a b\\\" x";
     QTest::newRow("empty and tab")
             << QStringList {"7z.exe", "", "a\tb"} << true << "7z.exe \"\" \"a\tb\"";
+    // 7-Zip trims line feeds at the ends of its command line.
+    QTest::newRow("line feed at an end")
+            << QStringList {"7z.exe", "x", "a.7z", "name\n"} << true << "7z.exe x a.7z \"name\n\"";
     QTest::newRow("double quote refused")
             << QStringList {"7z.exe", "x", "-pse\"cret"} << false << QString();
 }

@@ -270,6 +270,9 @@ void TestPlatform::registryRoundTrip_data()
     QTest::newRow("line break") << QVariant(QStringLiteral("a\nb"))
                                 << "\"Value\"=hex(1):61,00,0a,00,62,00,00,00"
                                 << int(QMetaType::QString);
+    QTest::newRow("unpaired surrogate")
+            << QVariant(QStringLiteral("A") + QChar(0xd800) + QStringLiteral("B"))
+            << "\"Value\"=hex(1):41,00,00,d8,42,00,00,00" << int(QMetaType::QString);
 }
 
 void TestPlatform::registryRoundTrip()
@@ -374,6 +377,22 @@ void TestPlatform::unparseableHiveLeftIntact_data()
     QTest::newRow("bad hex") << header + "[HKEY_CURRENT_USER\\A]\n\"x\"=hex:zz\n";
     QTest::newRow("comment") << header + "; note\n[HKEY_CURRENT_USER\\A]\n";
     QTest::newRow("invalid UTF-8") << header + "[HKEY_CURRENT_USER\\A]\n\"x\"=\"\xc3\x28\"\n";
+    // Text that UTF-8 cannot hold: it would be written back as a file that
+    // no longer parses.
+    QTest::newRow("zero character in UTF-8")
+            << header + QByteArray("[HKEY_CURRENT_USER\\A]\n\"x\0y\"=\"1\"\n", 32);
+    const auto utf16 = [](const QString &text) {
+        QByteArray bytes("\xff\xfe");
+        for (const QChar c : text)
+            bytes.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+        return bytes;
+    };
+    QTest::newRow("zero character in UTF-16")
+            << utf16(QString::fromLatin1(header) + QStringLiteral("[HKEY_CURRENT_USER\\A]\n\"x")
+                     + QChar(0) + QStringLiteral("y\"=\"1\"\n"));
+    QTest::newRow("unpaired surrogate in UTF-16")
+            << utf16(QString::fromLatin1(header) + QStringLiteral("[HKEY_CURRENT_USER\\A")
+                     + QChar(0xdc00) + QStringLiteral("]\n\"x\"=\"1\"\n"));
 }
 
 void TestPlatform::unparseableHiveLeftIntact()

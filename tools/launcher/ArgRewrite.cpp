@@ -114,7 +114,7 @@ bool windowsCommandLine(const std::string &program, const std::vector<std::strin
         }
         if (!line.empty())
             line += ' ';
-        if (arg.empty() || arg.find_first_of(" \t") != std::string::npos)
+        if (arg.empty() || arg.find_first_of(" \t\n") != std::string::npos)
             line += '"' + arg + '"';
         else
             line += arg;

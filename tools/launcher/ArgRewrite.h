@@ -31,8 +31,9 @@ RewriteResult rewriteArguments(const std::vector<std::string> &args);
 
 // The program and its arguments joined into one Windows command line the way
 // 7-Zip splits its own: a double quote toggles quoting and is dropped, a
-// backslash is an ordinary character. Arguments holding a space, a tab or
-// nothing are quoted. A double quote inside an argument cannot be handed over
+// backslash is an ordinary character. Arguments holding a space, a tab, a
+// line feed (7-Zip trims those at the ends of the line) or nothing are
+// quoted. A double quote inside an argument cannot be handed over
 // at all; then the result is false and `error` says which argument.
 bool windowsCommandLine(const std::string &program, const std::vector<std::string> &args,
                         std::string &line, std::string &error);
