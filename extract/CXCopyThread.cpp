@@ -156,8 +156,57 @@ void CXCopyThread::RemoveOldInstall()
 {
     const QString programDir = Platform::systemRoot() + QStringLiteral("Program Files/")
             + QStringLiteral("Mirevale");
+    const QString dataDir = DataFolder();
+    // Links go first, all of them: the walk below may stop early, and 7-Zip
+    // would unpack through a link to a folder that it left behind.
+    RemoveLinks(programDir);
     DeleteDirectory(programDir);
-    DeleteDirectory(DataFolder());
+    RemoveLinks(dataDir);
+    DeleteDirectory(dataDir);
+}
+
+// Removes every link at or below path, as links, whatever else fails on
+// the way; never follows one.
+void CXCopyThread::RemoveLinks(const QString &path)
+{
+    if (m_stopRequested)
+        return;
+    const QFileInfo info(path);
+    if (Platform::isLink(info)) {
+        removeLink(info);
+        return;
+    }
+    if (!info.isDir())
+        return;
+    const QFileInfoList entries = QDir(path).entryInfoList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QFileInfo &entry : entries) {
+        if (Platform::isLink(entry))
+            removeLink(entry);
+        else if (entry.isDir())
+            RemoveLinks(entry.filePath());
+    }
+}
+
+// True when neither path nor anything below it is a link and every folder
+// below it could be searched: only then may 7-Zip unpack there, since it
+// follows a link to a folder that lies in the way of a path it writes.
+bool CXCopyThread::FreeOfLinks(const QString &path) const
+{
+    const QFileInfo info(path);
+    if (Platform::isLink(info))
+        return false;
+    if (!info.isDir())
+        return true;
+    if (!info.isReadable() || !info.isExecutable())
+        return false;
+    const QFileInfoList entries = QDir(path).entryInfoList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QFileInfo &entry : entries) {
+        if (Platform::isLink(entry) || (entry.isDir() && !FreeOfLinks(entry.filePath())))
+            return false;
+    }
+    return true;
 }
 
 // Deletes the folder with everything in it; true when it is gone or was never
@@ -215,6 +264,10 @@ CXCopyThread::RunExtractor(const QString &extractor, const QString &archive, con
     ExtractResult result;
     result.archive = archive;
     result.folder = folder;
+    if (!FreeOfLinks(folder)) {
+        result.outcome = ExtractResult::Refused;
+        return result;
+    }
 
     const QStringList arguments {QStringLiteral("x"), QStringLiteral("-yo%1").arg(folder),
                                  QStringLiteral("-p%1").arg(password()), archive};
