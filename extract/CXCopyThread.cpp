@@ -198,7 +198,12 @@ bool CXCopyThread::FreeOfLinks(const QString &path) const
         return false;
     if (!info.isDir())
         return true;
-    if (!info.isReadable() || !info.isExecutable())
+#ifdef Q_OS_WIN
+    const bool searchable = info.isReadable();
+#else
+    const bool searchable = info.isReadable() && info.isExecutable();
+#endif
+    if (!searchable)
         return false;
     const QFileInfoList entries = QDir(path).entryInfoList(
             QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);

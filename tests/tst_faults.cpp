@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -31,6 +32,7 @@ private slots:
     void damagedArchive_data();
     void damagedArchive();
     void readOnlyProgramFolder();
+    void installerKilled();
 
 private:
     enum Damage { Truncated, BitFlipped };
@@ -299,6 +301,51 @@ void TestFaults::readOnlyProgramFolder()
             QVERIFY2(!report.succeeded, qPrintable(report.output));
         // What could not be deleted is still there.
         QVERIFY(QFileInfo(folder).isDir());
+    }
+}
+
+// The installer itself killed from outside while 7-Zip unpacks a program
+// archive that takes seconds: the extractor dies with it at once, and nothing
+// outside the installer's places changed.
+void TestFaults::installerKilled()
+{
+    const QString src = m_archives.path() + QStringLiteral("/src/program");
+    {
+        QFile big(src + QStringLiteral("/big.bin"));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(qint64(1) << 30));
+    }
+    QVERIFY(TestArchives::makeArchive(
+            archive(QStringLiteral("slow-program.cab")), src, TestArchives::installerPassword(),
+            {QStringLiteral("-m0=LZMA2:d=64k:fb=273:mf=hc4"), QStringLiteral("-mmt=2")}));
+    QVERIFY(QFile::remove(src + QStringLiteral("/big.bin")));
+
+    for (int run = 0; run < 5; ++run) {
+        InstallScene scene;
+        QVERIFY(scene.prepareSystem());
+        QVERIFY(scene.writeOldInstallation(200, 50));
+        QVERIFY(scene.installPayload(archive(QStringLiteral("slow-program.cab")),
+                                     archive(QStringLiteral("small-data.cab"))));
+        scene.snapshot();
+        InstallDriver::Params params;
+        params.fault = InstallDriver::KillInstaller;
+        params.delayMs = int(m_random.bounded(300));
+        const InstallDriver::Report report = scene.run(params);
+        QVERIFY(report.finishedInTime);
+        QVERIFY2(report.faultLine == QLatin1String("installer killed 0"),
+                 qPrintable(report.output));
+        QVERIFY(report.crashed);
+        QCOMPARE(report.extractors.size(), 1);
+        // Far less than the seconds the extraction would still take.
+        QTRY_VERIFY2_WITH_TIMEOUT(!TestArchives::processAlive(report.extractors.first()),
+                                  qPrintable(QStringLiteral("run %1: the extractor outlived the "
+                                                            "installer")
+                                                     .arg(run)),
+                                  500);
+        QVERIFY(InstallDriver::processesMentioning(scene.base()).isEmpty());
+        QStringList problems = scene.problems(report);
+        problems = problems.filter(QRegularExpression(QStringLiteral("^(file system|registry):")));
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
     }
 }
 

@@ -140,6 +140,15 @@ void InstallDriver::poll()
                 m_faultDone = true;
                 say({QStringLiteral("fault"), QStringLiteral("late")});
             }
+        } else if (m_fault == KillInstaller) {
+            if (pid) {
+                say({QStringLiteral("fault"), QStringLiteral("installer killed"),
+                     QString::number(thread->results().size())});
+                ::kill(::getpid(), SIGKILL);
+            } else if (m_window->threadEnded) {
+                m_faultDone = true;
+                say({QStringLiteral("fault"), QStringLiteral("late")});
+            }
         } else if (m_fault == StopAt || m_fault == StopBetweenArchives) {
             m_faultDone = true;
             if (m_window->threadEnded) {
@@ -174,7 +183,7 @@ void InstallDriver::poll()
 
     // The way out, once the worker has ended and no fault is pending.
     if (m_leaving || !m_window->threadEnded || m_window->cancelRequested
-        || (!m_faultDone && m_fault != KillExtractor && m_fault != NoFault) || m_answerYes)
+        || (!m_faultDone && (m_fault == StopAt || m_fault == StopBetweenArchives)) || m_answerYes)
         return;
     if (!m_faultDone) {
         m_faultDone = true;

@@ -30,7 +30,8 @@ public:
         NoFault,
         KillExtractor, // SIGKILL to the extractor running at the moment
         StopAt, // the close button, then Yes, at the moment
-        StopBetweenArchives // Yes the moment the first extractor has ended
+        StopBetweenArchives, // Yes the moment the first extractor has ended
+        KillInstaller // SIGKILL to the installer itself while an extractor runs
     };
 
     struct Params
