@@ -144,7 +144,13 @@ void CXCopyThread::run()
         return;
     }
 
+    // Finding the data folder reads the machine hive, which takes a moment
+    // on a real machine: a stop that came meanwhile starts nothing more.
     const QString dataDir = DataFolder();
+    if (m_stopRequested) {
+        MarkStopped();
+        return;
+    }
     Platform::createDirectory(dataDir);
     const ExtractResult second = RunExtractor(extractor, secondArchive, dataDir);
     AddResult(second);
@@ -269,6 +275,10 @@ CXCopyThread::RunExtractor(const QString &extractor, const QString &archive, con
     ExtractResult result;
     result.archive = archive;
     result.folder = folder;
+    if (m_stopRequested) {
+        result.outcome = ExtractResult::Stopped;
+        return result;
+    }
     if (!FreeOfLinks(folder)) {
         result.outcome = ExtractResult::Refused;
         return result;

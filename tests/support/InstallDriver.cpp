@@ -206,7 +206,8 @@ void InstallDriver::printReport(int exitCode)
          QString::number(m_window->installState),
          QString::number(thread ? thread->results().size() : -1),
          QString::number(thread && thread->succeeded()),
-         QString::number(thread && thread->stopped())});
+         QString::number(thread && thread->stopped()),
+         QString::number(m_window->cancelRequested)});
 }
 
 // ---------------------------------------------------------------------------
@@ -264,6 +265,7 @@ InstallDriver::Report InstallDriver::run(const Params &params)
             report.results = f.at(3).toInt();
             report.succeeded = f.at(4) == QLatin1String("1");
             report.stopped = f.at(5) == QLatin1String("1");
+            report.cancelled = f.value(6) == QLatin1String("1");
         }
     }
     return report;

@@ -60,6 +60,7 @@ public:
         int results = -1; // extractions attempted
         bool succeeded = false;
         bool stopped = false;
+        bool cancelled = false; // the stop question was answered Yes
         QString output; // everything the driver printed
     };
 

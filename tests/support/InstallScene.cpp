@@ -20,7 +20,7 @@ InstallScene::InstallScene(const QString &rootName, const QString &setupName)
     qputenv("MIREVALE_SYSTEM_ROOT", QFile::encodeName(m_root));
 }
 
-bool InstallScene::prepareSystem()
+bool InstallScene::prepareSystem(int bulkKeys)
 {
     {
         const std::unique_ptr<QSettings> software
@@ -39,6 +39,10 @@ bool InstallScene::prepareSystem()
     if (!hive.open(QIODevice::Append))
         return false;
     hive.write("[HKEY_LOCAL_MACHINE\\Software\\Other Vendor\\Binary]\n\"Blob\"=hex:01,02,ff\n\n");
+    for (int i = 0; i < bulkKeys; ++i)
+        hive.write(QByteArray("[HKEY_LOCAL_MACHINE\\Software\\Classes\\Bulk")
+                   + QByteArray::number(i) + "]\n\"Handler\"=\"Bulk handler "
+                   + QByteArray::number(i) + "\"\n\n");
     hive.close();
 
     const QString r = m_root + QLatin1Char('/');
@@ -119,7 +123,7 @@ QStringList InstallScene::problems(const InstallDriver::Report &report) const
         found << QStringLiteral("process %1 still runs on the scene").arg(pid);
     if (report.opened.size() != 1)
         found << QStringLiteral("the shell was asked to open %1 things").arg(report.opened.size());
-    if (report.succeeded && report.state != 2)
+    if (report.succeeded && !report.cancelled && report.state != 2)
         found << QStringLiteral("a successful installation did not show Finished");
     const QStringList listing = RootSnapshot::differences(
             m_listing, RootSnapshot::listing(m_root, RootSnapshot::installerPlaces()));

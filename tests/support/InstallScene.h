@@ -24,9 +24,10 @@ public:
     QString programDir() const { return m_root + QStringLiteral("/Program Files/Mirevale"); }
     QString dataDir() const { return m_root + QStringLiteral("/ProgramData/Mirevale"); }
 
-    // The machine hive (with values of other programs, a raw one included)
-    // and files of other programs around the installer's places.
-    bool prepareSystem();
+    // The machine hive (with values of other programs, a raw one included,
+    // and bulkKeys more keys of one value each, as a real machine has) and
+    // files of other programs around the installer's places.
+    bool prepareSystem(int bulkKeys = 0);
     // An old installation: files spread over folders in both places.
     bool writeOldInstallation(int programFiles, int dataFiles);
     // 7z.exe and the two archives into the installer folder.
@@ -40,7 +41,8 @@ public:
     InstallDriver::Report run(InstallDriver::Params params) const;
     // Everything wrong after a run, one line each; empty when all holds: no
     // crash or hang, exit code 0, no extractor left, nothing outside the
-    // installer's places changed, the shell asked to open one thing.
+    // installer's places changed, the shell asked to open one thing, and
+    // "Finished" after a success that nobody stopped.
     QStringList problems(const InstallDriver::Report &report) const;
 
 private:
