@@ -279,7 +279,11 @@ CXCopyThread::RunExtractor(const QString &extractor, const QString &archive, con
         result.outcome = ExtractResult::Stopped;
         return result;
     }
-    if (!FreeOfLinks(folder)) {
+    // 7-Zip reads "*" in the output folder as the archive's name and "*"
+    // and "?" in the archive's path as wildcards: such a path would unpack
+    // elsewhere, or other archives. (Windows allows neither in a name.)
+    if (folder.contains(QLatin1Char('*')) || archive.contains(QLatin1Char('*'))
+        || archive.contains(QLatin1Char('?')) || !FreeOfLinks(folder)) {
         result.outcome = ExtractResult::Refused;
         return result;
     }

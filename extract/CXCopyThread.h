@@ -28,7 +28,8 @@ public:
             Exited, // it ended on its own with exitCode
             Stopped, // killed because the installation was stopped
             Refused // not started: the folder held a link that could not be
-                    // removed, or a folder that could not be searched for one
+                    // removed or a folder that could not be searched for one,
+                    // or a path held a character 7-Zip reads as a wildcard
         };
 
         QString archive;

@@ -7,6 +7,7 @@
 
 #include "InstallDriver.h"
 #include "InstallScene.h"
+#include "RootSnapshot.h"
 #include "TestArchives.h"
 
 #include <QApplication>
@@ -30,6 +31,8 @@ private slots:
     void inaccessibleFolders_data();
     void inaccessibleFolders();
     void hostileNames();
+    void wildcardsInPaths_data();
+    void wildcardsInPaths();
 
 private:
     QString archive(const QString &name) const
@@ -313,6 +316,49 @@ void TestHostileFs::hostileNames()
              QStringList({QStringLiteral("x"), QStringLiteral("-y"),
                           QStringLiteral("-o") + scene.dataDir(), pw,
                           scene.setup() + QStringLiteral("/data.cab")}));
+}
+
+void TestHostileFs::wildcardsInPaths_data()
+{
+    QTest::addColumn<QString>("rootName");
+    QTest::addColumn<QString>("setupName");
+    QTest::newRow("star in the system root") << QStringLiteral("r*t") << QStringLiteral("setup");
+    QTest::newRow("star in the installer folder")
+            << QStringLiteral("root") << QStringLiteral("s*p");
+    QTest::newRow("question mark in the installer folder")
+            << QStringLiteral("root") << QStringLiteral("s?p");
+}
+
+// 7-Zip reads "*" in its output folder as the archive's name, and "*" and
+// "?" in the archive's path as wildcards. A system root or installer folder
+// named so (possible outside Windows) must not make it unpack elsewhere or
+// unpack another archive: the installation is refused and nothing appears
+// beside the scene's own folders.
+void TestHostileFs::wildcardsInPaths()
+{
+    QFETCH(QString, rootName);
+    QFETCH(QString, setupName);
+    InstallScene scene(rootName, setupName);
+    QVERIFY(scene.prepareSystem());
+    QVERIFY(scene.installPayload(archive(QStringLiteral("program.cab")),
+                                 archive(QStringLiteral("data.cab"))));
+    // Another installer folder that the wildcard would also match.
+    const QString decoy = scene.base() + QStringLiteral("/sXp");
+    QVERIFY(TestArchives::writeFile(decoy + QStringLiteral("/note.txt"), "decoy"));
+    QVERIFY(QFile::copy(archive(QStringLiteral("hostile-program.cab")),
+                        decoy + QStringLiteral("/tarvo.cab")));
+    scene.snapshot();
+    const QStringList before
+            = QDir(scene.base()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const QMap<QString, QString> decoyBefore = RootSnapshot::listing(decoy, {});
+
+    const InstallDriver::Report report = scene.run({});
+    const QStringList problems = scene.problems(report);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    QVERIFY(!report.succeeded);
+    QCOMPARE(QDir(scene.base()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    QCOMPARE(RootSnapshot::listing(decoy, {}), decoyBefore);
+    QVERIFY(!QFile::exists(scene.programDir() + QStringLiteral("/--help.txt")));
 }
 
 MIREVALE_MAIN_WITH_DRIVER(TestHostileFs)
