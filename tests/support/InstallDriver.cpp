@@ -128,6 +128,12 @@ void InstallDriver::poll()
         say({QStringLiteral("extractor"), QString::number(pid),
              QString::number(m_clock.elapsed())});
     }
+    // After the extractors seen so far: one that started before the stop
+    // was requested is always listed before this line.
+    if (m_window->cancelRequested && !m_cancelSeen) {
+        m_cancelSeen = true;
+        say({QStringLiteral("stop requested"), QString::number(m_clock.elapsed())});
+    }
 
     if (!m_faultDone && m_clock.elapsed() >= m_delayMs) {
         if (m_fault == KillExtractor) {
@@ -206,8 +212,7 @@ void InstallDriver::printReport(int exitCode)
          QString::number(m_window->installState),
          QString::number(thread ? thread->results().size() : -1),
          QString::number(thread && thread->succeeded()),
-         QString::number(thread && thread->stopped()),
-         QString::number(m_window->cancelRequested)});
+         QString::number(thread && thread->stopped()), QString::number(m_window->cancelRequested)});
 }
 
 // ---------------------------------------------------------------------------
@@ -254,6 +259,8 @@ InstallDriver::Report InstallDriver::run(const Params &params)
         if (f.value(0) == QLatin1String("extractor")) {
             report.extractors << f.value(1).toLongLong();
             report.extractorStartMs << f.value(2).toInt();
+        } else if (f.value(0) == QLatin1String("stop requested")) {
+            report.stopRequestedMs = f.value(1).toInt();
         } else if (f.value(0) == QLatin1String("ended"))
             report.endedMs = f.value(1).toInt();
         else if (f.value(0) == QLatin1String("opened"))

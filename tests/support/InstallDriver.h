@@ -54,6 +54,7 @@ public:
         QList<qint64> extractors; // every extractor process id seen
         QList<int> extractorStartMs; // when each was first seen, after Install
         int endedMs = -1; // when the worker had ended, after Install
+        int stopRequestedMs = -1; // when the window asked the worker to stop
         QStringList opened; // what the window asked the shell to open
         QString faultLine; // where the injected fault hit, as the driver saw it
         int state = -1; // the window's installState at the end
@@ -88,6 +89,7 @@ private:
     bool m_answerBetween = false; // only once the first extractor has ended
     bool m_leaving = false;
     bool m_endSeen = false;
+    bool m_cancelSeen = false;
     QList<qint64> m_seen;
 };
 
