@@ -69,4 +69,5 @@ private:
     QString payloadDir;
 
     friend class TestInstallWnd;
+    friend class InstallDriver;
 };

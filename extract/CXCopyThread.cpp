@@ -190,7 +190,13 @@ void CXCopyThread::run()
         return;
     }
 
+    // Finding the data folder reads the machine hive, which takes a moment
+    // on a real machine: a stop that came meanwhile starts nothing more.
     const QString dataDir = DataFolder();
+    if (m_stopRequested) {
+        MarkStopped();
+        return;
+    }
     Platform::createDirectory(dataDir);
     const ExtractResult second = RunExtractor(extractor, secondArchive, dataDir);
     AddResult(second);
@@ -202,8 +208,62 @@ void CXCopyThread::RemoveOldInstall()
 {
     const QString programDir = Platform::systemRoot() + QStringLiteral("Program Files/")
             + QStringLiteral("Mirevale");
+    const QString dataDir = DataFolder();
+    // Links go first, all of them: the walk below may stop early, and 7-Zip
+    // would unpack through a link to a folder that it left behind.
+    RemoveLinks(programDir);
     DeleteDirectory(programDir);
-    DeleteDirectory(DataFolder());
+    RemoveLinks(dataDir);
+    DeleteDirectory(dataDir);
+}
+
+// Removes every link at or below path, as links, whatever else fails on
+// the way; never follows one.
+void CXCopyThread::RemoveLinks(const QString &path)
+{
+    if (m_stopRequested)
+        return;
+    const QFileInfo info(path);
+    if (Platform::isLink(info)) {
+        removeLink(info);
+        return;
+    }
+    if (!info.isDir())
+        return;
+    const QFileInfoList entries = QDir(path).entryInfoList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QFileInfo &entry : entries) {
+        if (Platform::isLink(entry))
+            removeLink(entry);
+        else if (entry.isDir())
+            RemoveLinks(entry.filePath());
+    }
+}
+
+// True when neither path nor anything below it is a link and every folder
+// below it could be searched: only then may 7-Zip unpack there, since it
+// follows a link to a folder that lies in the way of a path it writes.
+bool CXCopyThread::FreeOfLinks(const QString &path) const
+{
+    const QFileInfo info(path);
+    if (Platform::isLink(info))
+        return false;
+    if (!info.isDir())
+        return true;
+#ifdef Q_OS_WIN
+    const bool searchable = info.isReadable();
+#else
+    const bool searchable = info.isReadable() && info.isExecutable();
+#endif
+    if (!searchable)
+        return false;
+    const QFileInfoList entries = QDir(path).entryInfoList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QFileInfo &entry : entries) {
+        if (Platform::isLink(entry) || (entry.isDir() && !FreeOfLinks(entry.filePath())))
+            return false;
+    }
+    return true;
 }
 
 // Deletes the folder with everything in it; true when it is gone or was never
@@ -262,6 +322,18 @@ CXCopyThread::RunExtractor(const QString &extractor, const QString &archive, con
     ExtractResult result;
     result.archive = archive;
     result.folder = folder;
+    if (m_stopRequested) {
+        result.outcome = ExtractResult::Stopped;
+        return result;
+    }
+    // 7-Zip reads "*" in the output folder as the archive's name and "*"
+    // and "?" in the archive's path as wildcards: such a path would unpack
+    // elsewhere, or other archives. (Windows allows neither in a name.)
+    if (folder.contains(QLatin1Char('*')) || archive.contains(QLatin1Char('*'))
+        || archive.contains(QLatin1Char('?')) || !FreeOfLinks(folder)) {
+        result.outcome = ExtractResult::Refused;
+        return result;
+    }
 
     const QStringList arguments {QStringLiteral("x"), QStringLiteral("-yo%1").arg(folder),
                                  QStringLiteral("-p%1").arg(password()), archive};

@@ -26,7 +26,10 @@ public:
             NotStarted, // the extractor could not be started
             Crashed, // it died from a signal or was killed from outside
             Exited, // it ended on its own with exitCode
-            Stopped // killed because the installation was stopped
+            Stopped, // killed because the installation was stopped
+            Refused // not started: the folder held a link that could not be
+                    // removed or a folder that could not be searched for one,
+                    // or a path held a character 7-Zip reads as a wildcard
         };
 
         QString archive;
@@ -75,6 +78,8 @@ protected:
 private:
     void RemoveOldInstall();
     bool DeleteDirectory(const QString &path);
+    void RemoveLinks(const QString &path);
+    bool FreeOfLinks(const QString &path) const;
     QString DataFolder() const;
     ExtractResult RunExtractor(const QString &extractor, const QString &archive,
                                const QString &folder);

@@ -20,6 +20,10 @@
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <csignal>
+#include <sys/prctl.h>
+#endif
 #endif
 
 namespace {
@@ -148,6 +152,14 @@ int run(int argc, char **argv)
     for (const std::string &arg : rewritten.args)
         args.push_back(const_cast<char *>(arg.c_str()));
     args.push_back(nullptr);
+#ifdef __linux__
+    // 7-Zip must not outlive the program that started it, even one killed
+    // from outside: the kernel kills it when its parent ends. A parent gone
+    // already has been replaced by the time getppid() is asked again.
+    const pid_t parent = ::getppid();
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
+        return fatalError("the program that started the extractor has ended");
+#endif
     ::setenv(kGuardVariable, "1", 1);
     ::execv(sevenZip.c_str(), args.data());
     return fatalError("cannot run " + sevenZip + ": " + std::strerror(errno));

@@ -1,0 +1,365 @@
+// Whole installations (see InstallDriver) on a hostile file system: links in
+// the old installation that lead out of it or around in circles, folders the
+// installer may not read or enter, and names with line breaks, quotes, "%1",
+// leading dashes and non-ASCII letters in every path. The installer deletes
+// nothing outside its folders, writes nothing through a link, and hands
+// every path to the extractor as one argument.
+
+#include "InstallDriver.h"
+#include "InstallScene.h"
+#include "RootSnapshot.h"
+#include "TestArchives.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+class TestHostileFs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void linksInOldInstallation_data();
+    void linksInOldInstallation();
+    void linksBehindUndeletableFolders();
+    void inaccessibleFolders_data();
+    void inaccessibleFolders();
+    void hostileNames();
+    void wildcardsInPaths_data();
+    void wildcardsInPaths();
+
+private:
+    QString archive(const QString &name) const
+    {
+        return m_archives.path() + QLatin1Char('/') + name;
+    }
+
+    QTemporaryDir m_archives;
+};
+
+namespace {
+
+const QString product = QString::fromUtf8("Tarvo高效学习法");
+const int lessonFolders = 20;
+
+// Folders the program archive unpacks at its top level: l0 ... l19.
+QString lesson(int i)
+{
+    return QStringLiteral("l%1").arg(i);
+}
+
+const QString hostile = QString::fromUtf8("-rf \n\"quoted\" 'single' %1 $HOME `x` 高效 ümlaut");
+
+QStringList hostileEntries()
+{
+    return {QStringLiteral("-rf"),
+            QStringLiteral("--help.txt"),
+            QStringLiteral("%1.txt"),
+            QStringLiteral("%1%2 %~dp0.txt"),
+            QStringLiteral("line\nbreak.txt"),
+            QStringLiteral("dq\"uote.txt"),
+            QStringLiteral("sq'uote.txt"),
+            QString::fromUtf8("学习/ümlaut ё.txt"),
+            QStringLiteral("-o out/-y.txt"),
+            QStringLiteral("@list.txt")};
+}
+
+} // namespace
+
+void TestHostileFs::initTestCase()
+{
+    QVERIFY2(!TestArchives::realSevenZip().isEmpty(), "7-Zip is not installed");
+    const QString src = m_archives.path() + QStringLiteral("/src");
+    const QByteArray script = "#!/bin/sh\nexit 0\n";
+    const QString program = src + QStringLiteral("/program/");
+    QVERIFY(TestArchives::writeFile(program + product + QStringLiteral(".exe"), script));
+    QVERIFY(TestArchives::writeFile(program + QStringLiteral("uninstall.exe"), script));
+    for (int i = 0; i < lessonFolders; ++i)
+        QVERIFY(TestArchives::writeFile(program + lesson(i) + QStringLiteral("/lesson.txt"), "l"));
+    QVERIFY(TestArchives::writeFile(src + QStringLiteral("/data/decks/deck.csv"), "a,b\n"));
+    const QString pw = TestArchives::installerPassword();
+    QVERIFY(TestArchives::makeArchive(archive(QStringLiteral("program.cab")),
+                                      src + QStringLiteral("/program"), pw));
+    QVERIFY(TestArchives::makeArchive(archive(QStringLiteral("data.cab")),
+                                      src + QStringLiteral("/data"), pw));
+
+    // The same with hostile names inside.
+    for (const QString &name : hostileEntries()) {
+        QVERIFY(TestArchives::writeFile(program + name, name.toUtf8()));
+        QVERIFY(TestArchives::writeFile(src + QStringLiteral("/data/") + name, name.toUtf8()));
+    }
+    QVERIFY(TestArchives::makeArchive(archive(QStringLiteral("hostile-program.cab")),
+                                      src + QStringLiteral("/program"), pw));
+    QVERIFY(TestArchives::makeArchive(archive(QStringLiteral("hostile-data.cab")),
+                                      src + QStringLiteral("/data"), pw));
+}
+
+void TestHostileFs::linksInOldInstallation_data()
+{
+    QTest::addColumn<QString>("link"); // relative to the system root
+    QTest::addColumn<QString>("target"); // relative to the link's folder, or absolute below root
+
+    QTest::newRow("to the system root")
+            << QStringLiteral("Program Files/Mirevale/l0") << QStringLiteral("/");
+    QTest::newRow("to the parent folder")
+            << QStringLiteral("Program Files/Mirevale/up") << QStringLiteral("..");
+    QTest::newRow("to itself") << QStringLiteral("Program Files/Mirevale/l1/loop")
+                               << QStringLiteral("loop");
+    QTest::newRow("circle of two")
+            << QStringLiteral("ProgramData/Mirevale/a") << QStringLiteral("b");
+    QTest::newRow("data folder to the system root")
+            << QStringLiteral("ProgramData/Mirevale/decks") << QStringLiteral("/");
+    QTest::newRow("program folder is a link to its parent")
+            << QStringLiteral("Program Files/Mirevale") << QStringLiteral(".");
+}
+
+// Every link is removed as a link: what it leads to stays, and a circle
+// ends nothing.
+void TestHostileFs::linksInOldInstallation()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, target);
+    InstallScene scene;
+    QVERIFY(scene.prepareSystem());
+    QVERIFY(scene.writeOldInstallation(30, 10));
+    const QString path = scene.root() + QLatin1Char('/') + link;
+    if (link == QLatin1String("Program Files/Mirevale"))
+        QVERIFY(QDir(path).removeRecursively());
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    const QString to = target == QLatin1String("/") ? scene.root() : target;
+    QVERIFY(QFile::link(to, path));
+    if (target == QLatin1String("b"))
+        QVERIFY(QFile::link(QStringLiteral("a"), QFileInfo(path).path() + QStringLiteral("/b")));
+    QVERIFY(scene.installPayload(archive(QStringLiteral("program.cab")),
+                                 archive(QStringLiteral("data.cab"))));
+    scene.snapshot();
+
+    const InstallDriver::Report report = scene.run({});
+    const QStringList problems = scene.problems(report);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    QVERIFY(report.succeeded);
+    QCOMPARE(report.state, 2);
+    QVERIFY(!QFileInfo(scene.programDir()).isSymLink());
+    QVERIFY(QFile::exists(scene.programDir() + QLatin1Char('/') + product
+                          + QStringLiteral(".exe")));
+}
+
+// Links to folders outside, in an old installation whose deletion stops
+// early at a folder holding a hidden entry: 7-Zip must not unpack through a
+// link that the deletion never reached.
+void TestHostileFs::linksBehindUndeletableFolders()
+{
+    InstallScene scene;
+    QVERIFY(scene.prepareSystem());
+    const QString outside = scene.root() + QStringLiteral("/Users/Public/Documents/");
+    for (int i = 0; i < 8; ++i)
+        QVERIFY(TestArchives::writeFile(scene.programDir() + QStringLiteral("/k%1/.hidden").arg(i),
+                                        "h"));
+    for (int i = 0; i < lessonFolders; ++i) {
+        QVERIFY(QDir().mkpath(outside + lesson(i)));
+        QVERIFY(QFile::link(outside + lesson(i),
+                            scene.programDir() + QLatin1Char('/') + lesson(i)));
+    }
+    // The walk stops at the first k<n> in listing order; links after it in
+    // that order would be left without the links being removed first.
+    const QStringList order
+            = QDir(scene.programDir())
+                      .entryList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot | QDir::System,
+                                 QDir::NoSort);
+    int firstStop = order.size();
+    for (int i = 0; i < order.size(); ++i) {
+        if (order.at(i).startsWith(QLatin1Char('k'))) {
+            firstStop = i;
+            break;
+        }
+    }
+    QVERIFY2(firstStop < order.size() - 1, "no link after the first undeletable folder");
+    QVERIFY(scene.installPayload(archive(QStringLiteral("program.cab")),
+                                 archive(QStringLiteral("data.cab"))));
+    scene.snapshot();
+
+    const InstallDriver::Report report = scene.run({});
+    const QStringList problems = scene.problems(report);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    for (int i = 0; i < lessonFolders; ++i) {
+        QVERIFY(QDir(outside + lesson(i))
+                        .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System
+                                 | QDir::NoDotAndDotDot));
+        QVERIFY(!QFileInfo(scene.programDir() + QLatin1Char('/') + lesson(i)).isSymLink());
+    }
+    QVERIFY(report.succeeded);
+}
+
+void TestHostileFs::inaccessibleFolders_data()
+{
+    QTest::addColumn<QString>("folder"); // inside the program folder; empty: the folder itself
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("linkInside"); // a link to a folder outside, in that folder
+
+    QTest::newRow("no permission at all") << QStringLiteral("old3") << 0 << false;
+    QTest::newRow("no read permission") << QStringLiteral("old4") << 0300 << false;
+    QTest::newRow("no execute permission") << QStringLiteral("old5") << 0600 << false;
+    QTest::newRow("read-only folder holding a link") << QString() << 0555 << true;
+    QTest::newRow("read-only sub-folder holding a link") << QStringLiteral("l2") << 0555 << true;
+}
+
+// As an unprivileged user: a folder of the old installation that cannot be
+// listed, entered or changed stops the deletion there. Nothing else is
+// harmed, and nothing is unpacked through a link that could not be removed.
+void TestHostileFs::inaccessibleFolders()
+{
+    QFETCH(QString, folder);
+    QFETCH(int, mode);
+    QFETCH(bool, linkInside);
+    if (::geteuid() != 0)
+        QSKIP("needs root to hand the scene to an unprivileged user");
+    InstallScene scene;
+    QVERIFY(scene.prepareSystem());
+    QVERIFY(scene.writeOldInstallation(100, 10));
+    const QString path = folder.isEmpty() ? scene.programDir()
+                                          : scene.programDir() + QLatin1Char('/') + folder;
+    QVERIFY(QDir().mkpath(path));
+    const QString outside = scene.root() + QStringLiteral("/Users/Public/Documents");
+    if (linkInside) {
+        QVERIFY(QDir().mkpath(outside + QStringLiteral("/l2")));
+        QVERIFY(QDir().mkpath(outside + QStringLiteral("/l3")));
+        // The program archive unpacks l2/lesson.txt and l3/lesson.txt.
+        QVERIFY(QFile::link(
+                outside + (folder.isEmpty() ? QStringLiteral("/l3") : QStringLiteral("/l2")),
+                path + (folder.isEmpty() ? QStringLiteral("/l3") : QStringLiteral("/lesson.txt"))));
+    }
+    QVERIFY(scene.installPayload(archive(QStringLiteral("program.cab")),
+                                 archive(QStringLiteral("data.cab"))));
+    QVERIFY(scene.giveToNobody());
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
+    scene.snapshot();
+
+    InstallDriver::Params params;
+    params.unprivileged = true;
+    const InstallDriver::Report report = scene.run(params);
+    const QStringList problems = scene.problems(report);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    QVERIFY(QFileInfo(path).isDir());
+    if (linkInside) {
+        QVERIFY(QDir(outside + QStringLiteral("/l2")).isEmpty());
+        QVERIFY(QDir(outside + QStringLiteral("/l3")).isEmpty());
+    }
+    // A folder that holds a link, or that cannot be searched for one, is
+    // never unpacked into.
+    QVERIFY(!report.succeeded);
+}
+
+// Line breaks, quotes, "%1", leading dashes and non-ASCII letters in the
+// system root, in the installer's folder and in the archives' names. The
+// extractor is a recorder in front of 7-Zip that notes its arguments.
+void TestHostileFs::hostileNames()
+{
+    InstallScene scene(hostile + QStringLiteral("/root ") + hostile,
+                       hostile + QStringLiteral("/setup ") + hostile);
+    QVERIFY(scene.prepareSystem());
+    QVERIFY(scene.writeOldInstallation(20, 10));
+    QVERIFY(scene.installPayload(archive(QStringLiteral("hostile-program.cab")),
+                                 archive(QStringLiteral("hostile-data.cab"))));
+    const QString log = scene.base() + QStringLiteral("/arguments.log");
+    const QString recorder = scene.base() + QStringLiteral("/recorder.sh");
+    QVERIFY(TestArchives::writeFile(recorder,
+                                    "#!/bin/bash\nprintf '%s\\0' \"$@\" >>\"$ARGUMENTS_LOG\"\n"
+                                    "printf 'END\\0' >>\"$ARGUMENTS_LOG\"\n"
+                                    "exec \"$REAL_7ZIP\" \"$@\"\n"));
+    QVERIFY(QFile::setPermissions(recorder, QFile::permissions(recorder) | QFile::ExeOwner));
+    scene.snapshot();
+
+    InstallDriver::Params params;
+    params.environment.insert(QStringLiteral("MIREVALE_7ZIP"), recorder);
+    params.environment.insert(QStringLiteral("ARGUMENTS_LOG"), log);
+    params.environment.insert(QStringLiteral("REAL_7ZIP"), TestArchives::realSevenZip());
+    const InstallDriver::Report report = scene.run(params);
+    const QStringList problems = scene.problems(report);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    QVERIFY2(report.succeeded, qPrintable(report.output));
+    QCOMPARE(report.opened,
+             QStringList() << scene.programDir() + QLatin1Char('/') + product
+                             + QStringLiteral(".exe"));
+
+    for (const QString &name : hostileEntries()) {
+        for (const QString &folder : {scene.programDir(), scene.dataDir()}) {
+            QFile file(folder + QLatin1Char('/') + name);
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+            QCOMPARE(file.readAll(), name.toUtf8());
+        }
+    }
+
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<QStringList> calls {{}};
+    const QList<QByteArray> fields = file.readAll().split('\0');
+    for (const QByteArray &field : fields) {
+        if (field == "END")
+            calls << QStringList();
+        else if (!field.isEmpty())
+            calls.last() << QString::fromUtf8(field);
+    }
+    calls.removeLast();
+    const QString pw = QStringLiteral("-p") + TestArchives::installerPassword();
+    QCOMPARE(calls.size(), 2);
+    QCOMPARE(calls.at(0),
+             QStringList({QStringLiteral("x"), QStringLiteral("-y"),
+                          QStringLiteral("-o") + scene.programDir(), pw,
+                          scene.setup() + QStringLiteral("/tarvo.cab")}));
+    QCOMPARE(calls.at(1),
+             QStringList({QStringLiteral("x"), QStringLiteral("-y"),
+                          QStringLiteral("-o") + scene.dataDir(), pw,
+                          scene.setup() + QStringLiteral("/data.cab")}));
+}
+
+void TestHostileFs::wildcardsInPaths_data()
+{
+    QTest::addColumn<QString>("rootName");
+    QTest::addColumn<QString>("setupName");
+    QTest::newRow("star in the system root") << QStringLiteral("r*t") << QStringLiteral("setup");
+    QTest::newRow("star in the installer folder")
+            << QStringLiteral("root") << QStringLiteral("s*p");
+    QTest::newRow("question mark in the installer folder")
+            << QStringLiteral("root") << QStringLiteral("s?p");
+}
+
+// 7-Zip reads "*" in its output folder as the archive's name, and "*" and
+// "?" in the archive's path as wildcards. A system root or installer folder
+// named so (possible outside Windows) must not make it unpack elsewhere or
+// unpack another archive: the installation is refused and nothing appears
+// beside the scene's own folders.
+void TestHostileFs::wildcardsInPaths()
+{
+    QFETCH(QString, rootName);
+    QFETCH(QString, setupName);
+    InstallScene scene(rootName, setupName);
+    QVERIFY(scene.prepareSystem());
+    QVERIFY(scene.installPayload(archive(QStringLiteral("program.cab")),
+                                 archive(QStringLiteral("data.cab"))));
+    // Another installer folder that the wildcard would also match.
+    const QString decoy = scene.base() + QStringLiteral("/sXp");
+    QVERIFY(TestArchives::writeFile(decoy + QStringLiteral("/note.txt"), "decoy"));
+    QVERIFY(QFile::copy(archive(QStringLiteral("hostile-program.cab")),
+                        decoy + QStringLiteral("/tarvo.cab")));
+    scene.snapshot();
+    const QStringList before
+            = QDir(scene.base()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const QMap<QString, QString> decoyBefore = RootSnapshot::listing(decoy, {});
+
+    const InstallDriver::Report report = scene.run({});
+    const QStringList problems = scene.problems(report);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+    QVERIFY(!report.succeeded);
+    QCOMPARE(QDir(scene.base()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    QCOMPARE(RootSnapshot::listing(decoy, {}), decoyBefore);
+    QVERIFY(!QFile::exists(scene.programDir() + QStringLiteral("/--help.txt")));
+}
+
+MIREVALE_MAIN_WITH_DRIVER(TestHostileFs)
+#include "tst_hostilefs.moc"
