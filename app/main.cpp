@@ -1,3 +1,4 @@
+#include "CImageMgr.h"
 #include "CMVInstallWnd.h"
 
 #include <QApplication>
@@ -11,6 +12,10 @@ int main(int argc, char *argv[])
     QTranslator translator;
     translator.load(QStringLiteral(":/trans/trans_iss.qm"));
     app.installTranslator(&translator);
+
+    // The background is the largest picture: decode it on a second core while
+    // the window's construction loads the system's font configuration.
+    CImageMgr::instance()->prefetch(QStringLiteral("background.png"));
 
     CMVInstallWnd window(nullptr);
     window.InitWidgets();

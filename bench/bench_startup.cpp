@@ -1,6 +1,7 @@
 // The installer's start-up, step for step as in main: translator, window,
 // InitWidgets, show. Ends after the window's first frame.
 
+#include "CImageMgr.h"
 #include "CMVInstallWnd.h"
 #include "FirstPaintProbe.h"
 
@@ -13,6 +14,10 @@ int main(int argc, char *argv[])
     QTranslator translator;
     translator.load(QStringLiteral(":/trans/trans_iss.qm"));
     app.installTranslator(&translator);
+
+    // The background is the largest picture: decode it on a second core while
+    // the window's construction loads the system's font configuration.
+    CImageMgr::instance()->prefetch(QStringLiteral("background.png"));
 
     CMVInstallWnd window(nullptr);
     window.InitWidgets();

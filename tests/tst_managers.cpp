@@ -16,6 +16,8 @@ private slots:
     void firstRequestDecidesSize_data();
     void firstRequestDecidesSize();
     void missingImageIsEmptyAndCached();
+    void prefetchKeepsPixelsAndRules_data();
+    void prefetchKeepsPixelsAndRules();
     void fontInstanceIsShared();
     void fontsPerPointSize();
 };
@@ -79,6 +81,37 @@ void TestManagers::missingImageIsEmptyAndCached()
     QPixmap *b = CImageMgr::instance()->getPixmap(QStringLiteral("no-such-image.png"), QSize(5, 5));
     QCOMPARE(a, b);
     QVERIFY(b->isNull());
+}
+
+void TestManagers::prefetchKeepsPixelsAndRules_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QSize>("request");
+    QTest::addColumn<QSize>("expected");
+    QTest::newRow("unsized") << "text2.png" << QSize() << QSize(328, 85);
+    QTest::newRow("sized") << "background.png" << QSize(660, 430) << QSize(660, 430);
+    QTest::newRow("missing") << "not-in-bundle.png" << QSize() << QSize(0, 0);
+}
+
+// A decode started ahead of time gives exactly what a request made without
+// it would give, and the first request still decides the size.
+void TestManagers::prefetchKeepsPixelsAndRules()
+{
+    QFETCH(QString, name);
+    QFETCH(QSize, request);
+    QFETCH(QSize, expected);
+    CImageMgr *mgr = CImageMgr::instance();
+    mgr->prefetch(name);
+    mgr->prefetch(name); // a second prefetch changes nothing
+    QPixmap *got = request.isValid() ? mgr->getPixmap(name, request) : mgr->getPixmap(name);
+    QCOMPARE(got->size(), expected);
+    QPixmap direct(QStringLiteral(":/images/") + name);
+    if (request.isValid())
+        direct = direct.scaled(request, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QCOMPARE(got->toImage(), direct.toImage());
+    // Cached now: a later prefetch and request return the same object.
+    mgr->prefetch(name);
+    QCOMPARE(mgr->getPixmap(name, QSize(3, 3)), got);
 }
 
 void TestManagers::fontInstanceIsShared()
