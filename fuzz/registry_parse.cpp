@@ -13,21 +13,12 @@ namespace {
 
 const QString hive = QStringLiteral("HKEY_LOCAL_MACHINE");
 
-bool sameValue(const QVariant &a, const QVariant &b)
-{
-    if (a.userType() != b.userType())
-        return false;
-    if (a.userType() == qMetaTypeId<RegistryRawValue>())
-        return a.value<RegistryRawValue>().text == b.value<RegistryRawValue>().text;
-    return a == b;
-}
-
 bool sameMap(const QSettings::SettingsMap &a, const QSettings::SettingsMap &b)
 {
     if (a.keys() != b.keys())
         return false;
     for (auto it = a.constBegin(); it != a.constEnd(); ++it) {
-        if (!sameValue(it.value(), b.value(it.key())))
+        if (!RegistryHive::sameValue(it.value(), b.value(it.key())))
             return false;
     }
     return true;

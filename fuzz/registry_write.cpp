@@ -34,15 +34,6 @@ void fail(const char *what)
     std::abort();
 }
 
-bool sameValue(const QVariant &a, const QVariant &b)
-{
-    if (a.userType() != b.userType())
-        return false;
-    if (a.userType() == qMetaTypeId<RegistryRawValue>())
-        return a.value<RegistryRawValue>().text == b.value<RegistryRawValue>().text;
-    return a == b;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -115,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (it.key().compare(target, Qt::CaseInsensitive) == 0)
                 continue;
             ++kept;
-            if (!map.contains(it.key()) || !sameValue(map.value(it.key()), it.value()))
+            if (!map.contains(it.key()) || !RegistryHive::sameValue(map.value(it.key()), it.value()))
                 fail("a value of the hive was lost or changed by a write");
         }
         if (map.size() != kept + 1)

@@ -55,15 +55,6 @@ private:
     QHash<QString, QString> m_values;
 };
 
-bool sameValue(const QVariant &a, const QVariant &b)
-{
-    if (a.userType() != b.userType())
-        return false;
-    if (a.userType() == qMetaTypeId<RegistryRawValue>())
-        return a.value<RegistryRawValue>().text == b.value<RegistryRawValue>().text;
-    return a == b;
-}
-
 // Reads a quoted string starting at line[start] ('"'), with the escapes
 // backslash-backslash and backslash-quote. On success *end is the index after the closing quote.
 bool readQuoted(const QString &line, int start, QString *out, int *end)
@@ -204,6 +195,16 @@ QVariant parseValue(const QStringList &lines, int *index, bool *ok, const QStrin
 } // namespace
 
 namespace RegistryHive {
+
+bool sameValue(const QVariant &a, const QVariant &b)
+{
+    if (a.userType() != b.userType())
+        return false;
+    if (a.userType() == qMetaTypeId<RegistryRawValue>())
+        return a.value<RegistryRawValue>().text == b.value<RegistryRawValue>().text;
+    return a == b;
+}
+
 
 bool parse(const QByteArray &data, const QString &hiveName, QSettings::SettingsMap *map)
 {

@@ -25,6 +25,9 @@ Q_DECLARE_METATYPE(RegistryRawValue)
 
 namespace RegistryHive {
 
+// True when two values read from a hive are the same value of the same type.
+bool sameValue(const QVariant &a, const QVariant &b);
+
 // Parses a hive file of the hive hiveName ("HKEY_LOCAL_MACHINE"). Returns
 // false, with map cleared, for anything that is not a well-formed export of
 // that hive. Empty data is an empty hive. Key and value names are merged
