@@ -106,7 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (it.key().compare(target, Qt::CaseInsensitive) == 0)
                 continue;
             ++kept;
-            if (!map.contains(it.key()) || !RegistryHive::sameValue(map.value(it.key()), it.value()))
+            if (!map.contains(it.key())
+                || !RegistryHive::sameValue(map.value(it.key()), it.value()))
                 fail("a value of the hive was lost or changed by a write");
         }
         if (map.size() != kept + 1)

@@ -205,7 +205,6 @@ bool sameValue(const QVariant &a, const QVariant &b)
     return a == b;
 }
 
-
 bool parse(const QByteArray &data, const QString &hiveName, QSettings::SettingsMap *map)
 {
     map->clear();
