@@ -24,6 +24,18 @@
 
 namespace {
 
+// True while the process exists and has not ended (not a zombie).
+bool runningProcess(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const int close = line.lastIndexOf(')');
+    return close > 0 && close + 2 < line.size() && line.at(close + 2) != 'Z'
+            && line.at(close + 2) != 'X';
+}
+
 const char *const driverSwitch = "--run-installation";
 
 // One report line: fields separated by tabs, each percent-encoded, so that
@@ -137,12 +149,14 @@ void InstallDriver::poll()
 
     if (!m_faultDone && m_clock.elapsed() >= m_delayMs) {
         if (m_fault == KillExtractor) {
-            if (pid) {
-                ::kill(pid_t(pid), SIGKILL);
+            // An extractor that has already ended (a zombie, or reaped while
+            // the worker has not yet noticed) is not killed by the signal:
+            // that run counts as one more try, not as a kill.
+            if (pid && runningProcess(pid) && ::kill(pid_t(pid), SIGKILL) == 0) {
                 m_faultDone = true;
                 say({QStringLiteral("fault"), QStringLiteral("killed"),
                      QString::number(thread->results().size())});
-            } else if (m_window->threadEnded) {
+            } else if (!pid && m_window->threadEnded) {
                 m_faultDone = true;
                 say({QStringLiteral("fault"), QStringLiteral("late")});
             }
