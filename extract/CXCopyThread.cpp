@@ -340,6 +340,12 @@ CXCopyThread::RunExtractor(const QString &extractor, const QString &archive, con
     QProcess process;
     // Nothing to answer on stdin: a question from 7-Zip reads end of input
     // instead of hanging. The output is not used.
+    // The extractor front end dies with us, even when we are killed from
+    // outside before it has set itself up.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MIREVALE_INSTALLER_PID"),
+                       QString::number(QCoreApplication::applicationPid()));
+    process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());

@@ -156,7 +156,11 @@ int run(int argc, char **argv)
     // 7-Zip must not outlive the program that started it, even one killed
     // from outside: the kernel kills it when its parent ends. A parent gone
     // already has been replaced by the time getppid() is asked again.
-    const pid_t parent = ::getppid();
+    // The installer names itself in MIREVALE_INSTALLER_PID, so that a parent
+    // that died before this point is noticed too.
+    pid_t parent = ::getppid();
+    if (const char *named = ::getenv("MIREVALE_INSTALLER_PID"))
+        parent = pid_t(std::atol(named));
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
         return fatalError("the program that started the extractor has ended");
 #endif
