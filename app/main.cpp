@@ -1,11 +1,14 @@
 #include "CImageMgr.h"
 #include "CMVInstallWnd.h"
+#include "Platform.h"
 
 #include <QApplication>
 #include <QTranslator>
 
 int main(int argc, char *argv[])
 {
+    Platform::restrictDllSearch();
+
     QApplication app(argc, argv);
 
     // The bundle's translation is always in force, whatever the system language.

@@ -1,5 +1,6 @@
 #include "CXCopyThread.h"
 
+#include "ExtractorJob.h"
 #include "Platform.h"
 
 #include <QCoreApplication>
@@ -30,6 +31,8 @@ QString password()
 
 // How often a running extractor is checked against a stop request.
 const int stopPollMs = 50;
+// How long a stop waits for the last process of the extractor to end.
+const int stopWaitMs = 5000;
 
 // Removes a link itself (symbolic link, junction), never what it points to.
 bool removeLink(const QFileInfo &link)
@@ -349,16 +352,21 @@ CXCopyThread::RunExtractor(const QString &extractor, const QString &archive, con
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
+    Platform::ExtractorJob job;
+    job.prepare(process);
     process.start(extractor, arguments);
     if (!process.waitForStarted(-1)) {
         result.outcome = ExtractResult::NotStarted;
         return result;
     }
+    job.adopt(process);
     m_extractorPid = process.processId();
     while (process.state() != QProcess::NotRunning && !process.waitForFinished(stopPollMs)) {
         if (m_stopRequested) {
             process.kill();
             process.waitForFinished(-1);
+            // The uninstaller may start next: 7-Zip must not hold files then.
+            job.terminateAndWait(stopWaitMs);
             m_extractorPid = 0;
             result.outcome = ExtractResult::Stopped;
             return result;

@@ -18,6 +18,12 @@ class QFileInfo;
 
 namespace Platform {
 
+// From here on, DLLs are loaded from the system folder only: never from the
+// program's own folder (a downloaded installer starts from the user's
+// Downloads folder) nor from PATH. The first call in main, on Windows
+// (SetDefaultDllDirectories); elsewhere nothing.
+void restrictDllSearch();
+
 // The root of the system drive, with forward slashes and a trailing "/":
 // QDir::rootPath() on Windows, the emulated system root elsewhere
 // ($MIREVALE_SYSTEM_ROOT, or a folder under the user's data location).

@@ -21,6 +21,9 @@
 
 namespace Platform {
 
+void restrictDllSearch() { }
+
+
 namespace {
 
 const char rootVariable[] = "MIREVALE_SYSTEM_ROOT";

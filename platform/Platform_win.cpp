@@ -17,6 +17,11 @@
 
 namespace Platform {
 
+void restrictDllSearch()
+{
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 QString systemRoot()
 {
     return QDir::rootPath();
@@ -70,10 +75,11 @@ bool createLink(const QString &target, const QString &linkPath)
     return QFile::link(target, linkPath);
 }
 
+// Decided by the reparse-point attribute alone: Qt 5 on Windows also calls a
+// shortcut (.lnk) file a symbolic link, and a shortcut in an old
+// installation is a file like any other.
 bool isLink(const QFileInfo &info)
 {
-    if (info.isSymLink() || info.isJunction())
-        return true;
     const QString nativePath = QDir::toNativeSeparators(info.absoluteFilePath());
     const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(nativePath.utf16()));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);

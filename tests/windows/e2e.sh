@@ -1,0 +1,212 @@
+#!/usr/bin/env bash
+# End to end, as a person would, with the Windows build under Wine: starts
+# MirevaleSetup.exe from a downloads folder whose name has a space and
+# Chinese characters, ticks the box, presses Install, waits for 安装完成,
+# presses it, and checks from outside the program:
+#   - the files under C:\Program Files\Mirevale and C:\ProgramData\Mirevale;
+#   - the seven Uninstall values with their types, from a registry export;
+#   - the three shortcuts, read by an independent parser (lnkinfo);
+#   - 安装完成 started the demo program (its last-run.txt);
+#   - the installed uninstall.exe leaves nothing of the product behind.
+# Then, with a payload large enough to take seconds: Yes to the stop question
+# exits 0 and leaves no extractor running; the installer killed during an
+# extraction leaves no extractor either.
+#
+# Needs a display (scripts/test runs it under Xvfb) and the Windows build in
+# build-windows/. Screenshots go to build-windows/screenshots/.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=$ROOT/${MIREVALE_WINDOWS_BUILD_DIR:-build-windows}
+BIN=$BUILD/bin
+RUN=$ROOT/scripts/wine-run
+export WINEPREFIX=${WINEPREFIX:-$BUILD/wineprefix}
+DRIVE_C=$WINEPREFIX/drive_c
+SHOTS=$BUILD/screenshots
+WORK=$BUILD/e2e
+NAME=Tarvo高效学习法
+PROGRAM_DIR="$DRIVE_C/Program Files/Mirevale"
+DATA_DIR="$DRIVE_C/ProgramData/Mirevale"
+DESKTOP_LNK="$DRIVE_C/users/Public/Desktop/$NAME.lnk"
+GROUP_DIR="$DRIVE_C/ProgramData/Microsoft/Windows/Start Menu/Programs/Mirevale"
+UNINSTALL_KEY='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Mirevale'
+
+failures=0
+pass() { echo "e2e: ok    $*"; }
+fail() {
+    echo "e2e: FAIL  $*" >&2
+    failures=$((failures + 1))
+}
+check() { # check DESCRIPTION COMMAND...
+    local what=$1
+    shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+# wait_for SECONDS COMMAND...: polls the condition every 0.1 s until the
+# deadline; false when it never held.
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
+rm -rf "$WORK" "$SHOTS"
+mkdir -p "$WORK" "$SHOTS"
+
+# The Windows processes of the prefix, by executable name, as Linux sees them.
+running() { pgrep -f -i "$1" >/dev/null; }
+no_extractor() { ! running '\\7z\.exe' && ! running '7za\.exe'; }
+
+installer_window() {
+    WID=$(xdotool search --onlyvisible --name '^TarvoSetup$' 2>/dev/null | head -n 1 || true)
+    [ -n "$WID" ]
+}
+
+# start_installer FOLDER: starts the installer from the downloads folder
+# FOLDER (under C:\users\Public\Downloads) and finds its window.
+start_installer() {
+    "$RUN" "C:\\users\\Public\\Downloads\\$1\\MirevaleSetup.exe" &
+    INSTALLER=$!
+    if ! wait_for 60 installer_window; then
+        fail "the installer window appeared"
+        return 1
+    fi
+    eval "$(xdotool getwindowgeometry --shell "$WID")" # X, Y, WIDTH, HEIGHT
+    # The first frame on screen: the window reports its size once painted.
+    sleep 1
+}
+click() { xdotool mousemove "$((X + $1))" "$((Y + $2))" click 1; }
+shot() { import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$SHOTS/$1.png"; }
+
+# stage FOLDER TARVO DATA: a downloads folder with the shipped files.
+stage() {
+    local folder="$DRIVE_C/users/Public/Downloads/$1"
+    rm -rf "$folder"
+    mkdir -p "$folder"
+    cp "$BIN/MirevaleSetup.exe" "$BIN/7z.exe" "$BIN/7za.exe" "$folder/"
+    cp "$2" "$folder/tarvo.cab"
+    cp "$3" "$folder/data.cab"
+}
+
+export_key() { # export_key KEY FILE: the key as UTF-8 text, empty when absent
+    "$RUN" regedit /E "Z:${2//\//\\}.utf16" "$1" >/dev/null 2>&1 || true
+    if [ -f "$2.utf16" ]; then iconv -f UTF-16 -t UTF-8 "$2.utf16" | tr -d '\r' >"$2"; else : >"$2"; fi
+    rm -f "$2.utf16"
+}
+uninstall_key_written() {
+    export_key "$UNINSTALL_KEY" "$WORK/poll.reg"
+    grep -q '"UninstallString"' "$WORK/poll.reg"
+}
+
+lnk_target() { lnkinfo -c windows-936 "$1" 2>/dev/null | sed -n 's/^[[:space:]]*Local path[[:space:]]*: //p' | head -n 1; }
+
+# --- 1. A whole installation --------------------------------------------
+stage "Mirevale 安装包" "$BIN/tarvo.cab" "$BIN/data.cab"
+start_installer "Mirevale 安装包"
+shot 1-before
+click 45 396  # the agreement check box
+click 329 397 # Install
+if wait_for 120 uninstall_key_written; then pass "the installation finished"; else fail "the installation finished"; fi
+sleep 0.5
+shot 3-finished
+click 329 397 # 安装完成: the installer ends and starts the program
+status=0
+wait "$INSTALLER" || status=$?
+check "the installer exited with 0 (got $status)" test "$status" -eq 0
+
+check "the program folder holds the program" test -f "$PROGRAM_DIR/$NAME.exe"
+check "the program folder holds the uninstaller" test -f "$PROGRAM_DIR/uninstall.exe"
+check "the program folder holds its sub-folders" test -f "$PROGRAM_DIR/lessons/advanced/03-interleaving.txt"
+check "the data folder holds the data" test -f "$DATA_DIR/decks/basics/vocabulary.csv"
+check "安装完成 started the program (last-run.txt)" wait_for 30 test -s "$PROGRAM_DIR/last-run.txt"
+
+export_key "$UNINSTALL_KEY" "$WORK/uninstall.reg"
+expect_value() { grep -qxF "$1" "$WORK/uninstall.reg"; }
+check "DisplayIcon" expect_value "\"DisplayIcon\"=\"C:\\\\Program Files\\\\Mirevale\\\\$NAME.exe\""
+check "DisplayName" expect_value "\"DisplayName\"=\"$NAME\""
+check "NoModify (REG_DWORD)" expect_value '"NoModify"=dword:00000001'
+check "NoRepair (REG_DWORD)" expect_value '"NoRepair"=dword:00000001'
+check "Publisher" grep -q '^"Publisher"="..*"$' "$WORK/uninstall.reg"
+check "DisplayVersion" expect_value '"DisplayVersion"="3.0"'
+check "UninstallString, quoted" \
+    expect_value '"UninstallString"="\"C:\\Program Files\\Mirevale\\uninstall.exe\""'
+check "exactly seven values" test "$(grep -c '^"' "$WORK/uninstall.reg")" -eq 7
+
+for link in "$DESKTOP_LNK" "$GROUP_DIR/$NAME.lnk"; do
+    check "shortcut $(basename "$link") points at the program" \
+        test "$(lnk_target "$link")" = "C:\\Program Files\\Mirevale\\$NAME.exe"
+done
+check "shortcut uninstall.lnk points at the uninstaller" \
+    test "$(lnk_target "$GROUP_DIR/uninstall.lnk")" = 'C:\Program Files\Mirevale\uninstall.exe'
+
+# --- 2. The installed uninstaller ---------------------------------------
+"$RUN" "C:\\Program Files\\Mirevale\\uninstall.exe" || true
+gone() { [ ! -e "$1" ]; }
+check "uninstall.exe removed the program folder" wait_for 60 gone "$PROGRAM_DIR"
+check "uninstall.exe removed the data folder" gone "$DATA_DIR"
+check "uninstall.exe removed the desktop shortcut" gone "$DESKTOP_LNK"
+check "uninstall.exe removed the Programs-menu group" gone "$GROUP_DIR"
+export_key "$UNINSTALL_KEY" "$WORK/after-uninstall.reg"
+check "uninstall.exe removed the Uninstall key" \
+    test "$(grep -c '^"' "$WORK/after-uninstall.reg")" -eq 0
+
+# --- 3. Stopping, and killing, during a long extraction -----------------
+# Text-like data take 7-Zip seconds to decode, even on a fast machine; the
+# archive holds the Windows demo programs too, so the uninstaller that the
+# stop opens is a real one.
+big="$WORK/big"
+mkdir -p "$big/tarvo" "$big/data"
+SEVENZIP_HOST=$(command -v 7zz || command -v 7z)
+PASSWORD='#m8qzl#*&^%$!'
+"$SEVENZIP_HOST" x -y -o"$big/tarvo" -p"$PASSWORD" "$BIN/tarvo.cab" >/dev/null
+"$SEVENZIP_HOST" x -y -o"$big/data" -p"$PASSWORD" "$BIN/data.cab" >/dev/null
+head -c 225000000 /dev/urandom | base64 -w 76 >"$big/tarvo/filler.txt"
+for part in tarvo data; do
+    (cd "$big/$part" && "$SEVENZIP_HOST" a -t7z -mx1 -mhe=on -bd -y -p"$PASSWORD" \
+        "$big/$part.cab" '*' >/dev/null)
+done
+stage "Mirevale big" "$big/tarvo.cab" "$big/data.cab"
+
+extracting() { running '7za\.exe'; }
+question_window() {
+    QWID=$(xdotool search --onlyvisible --name '^提示$|^Question$' 2>/dev/null | head -n 1 || true)
+    [ -n "$QWID" ]
+}
+
+start_installer "Mirevale big"
+click 45 396
+click 329 397
+if wait_for 60 extracting; then pass "7-Zip runs (stop run)"; else fail "7-Zip runs (stop run)"; fi
+sleep 1
+shot 2-installing
+click 640 14 # the close button: the stop question
+if wait_for 20 question_window; then
+    pass "the stop question appeared"
+    xdotool windowfocus --sync "$QWID" 2>/dev/null || true
+    xdotool key --window "$QWID" Return # Yes is the default button
+else
+    fail "the stop question appeared"
+fi
+status=0
+wait "$INSTALLER" || status=$?
+check "Yes to the stop question exits 0 (got $status)" test "$status" -eq 0
+check "after Yes no 7z.exe or 7za.exe runs" no_extractor
+# The uninstaller opened by the stop runs on its own; let it finish.
+wait_for 60 gone "$PROGRAM_DIR/uninstall.exe" || true
+
+start_installer "Mirevale big"
+click 45 396
+click 329 397
+if wait_for 60 extracting; then pass "7-Zip runs (kill run)"; else fail "7-Zip runs (kill run)"; fi
+pkill -KILL -f -i 'MirevaleSetup\.exe' || true
+wait "$INSTALLER" 2>/dev/null || true
+check "the killed installer leaves no extractor" wait_for 10 no_extractor
+
+"$ROOT/scripts/wine-run" wineserver -k 2>/dev/null || wineserver -k 2>/dev/null || true
+if [ "$failures" -ne 0 ]; then
+    echo "e2e: $failures check(s) failed" >&2
+    exit 1
+fi
+echo "e2e: all checks passed"
