@@ -1,8 +1,9 @@
 // The completion steps of a successful installation: the entry in the list
-// of installed programs, written into the emulated registry hive, and the
-// all-users shortcuts, in a temporary system root.
+// of installed programs and the all-users shortcuts, on the test's system
+// drive (an emulated one on Linux, the real one on Windows).
 #include "CMVInstallWnd.h"
 #include "Platform.h"
+#include "TestSystem.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,25 +34,10 @@ QString exported(const QString &text)
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
-// The value lines of one key's section in the hive file.
-QStringList sectionLines(const QString &hiveFile, const QString &keyPath)
+// A folder as the registry may hold it, with "/" separators.
+QString slashed(QString path)
 {
-    QFile file(hiveFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return {QStringLiteral("<no hive file>")};
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-    const QString header = QLatin1Char('[') + keyPath + QLatin1Char(']');
-    QStringList section;
-    bool inside = false;
-    for (const QString &line : lines) {
-        if (line.startsWith(QLatin1Char('['))) {
-            inside = line.compare(header, Qt::CaseInsensitive) == 0;
-            continue;
-        }
-        if (inside && !line.isEmpty())
-            section.append(line);
-    }
-    return section;
+    return path.replace(QLatin1Char('\\'), QLatin1Char('/'));
 }
 
 enum StaleKind { StaleLink, DanglingLink, PlainFile, LinkToFolder, Folder, EarlierRun };
@@ -77,13 +63,9 @@ private slots:
 
 private:
     std::unique_ptr<CMVInstallWnd> makeWindow(bool translated);
-    QString hiveFile() const
-    {
-        return root->path() + QStringLiteral("/Windows/registry/HKEY_LOCAL_MACHINE.reg");
-    }
 
     QTranslator translator;
-    std::unique_ptr<QTemporaryDir> root;
+    std::unique_ptr<TestSystem> system;
 };
 
 void TestInstallWnd::initTestCase()
@@ -95,17 +77,14 @@ void TestInstallWnd::init()
 {
     // A fresh system drive for every test, in place before the platform
     // layer is asked for anything.
-    root = std::make_unique<QTemporaryDir>();
-    QVERIFY(root->isValid());
-    qputenv("MIREVALE_SYSTEM_ROOT", QFile::encodeName(root->path()));
-    QCOMPARE(Platform::systemRoot(), root->path() + QLatin1Char('/'));
+    system = std::make_unique<TestSystem>();
+    QVERIFY(system->isValid());
 }
 
 void TestInstallWnd::cleanup()
 {
     QCoreApplication::removeTranslator(&translator);
-    qunsetenv("MIREVALE_SYSTEM_ROOT");
-    root.reset();
+    system.reset();
 }
 
 std::unique_ptr<CMVInstallWnd> TestInstallWnd::makeWindow(bool translated)
@@ -135,7 +114,7 @@ void TestInstallWnd::uninstallEntry()
     const auto window = makeWindow(translated);
     window->RegisterUninstall();
 
-    const QString programFolder = root->path() + QStringLiteral("/Program Files/Mirevale/");
+    const QString programFolder = system->root() + QStringLiteral("Program Files/Mirevale/");
     const QString displayIcon = programFolder + displayName + QStringLiteral(".exe");
     const QString uninstallString = QLatin1Char('"')
             + QString(programFolder + QStringLiteral("uninstall.exe"))
@@ -164,8 +143,8 @@ void TestInstallWnd::uninstallEntry()
         QVERIFY(!uninstall.contains(QLatin1Char('/')));
     }
 
-    // The hive file itself: the Mirevale subkey with exactly these lines, in
-    // the order the file keeps them (by value name).
+    // The registry as seen from outside: the Mirevale subkey with exactly
+    // these lines, by value name.
     const QStringList expected = {
             QStringLiteral("\"DisplayIcon\"=") + exported(displayIcon),
             QStringLiteral("\"DisplayName\"=") + exported(displayName),
@@ -175,9 +154,9 @@ void TestInstallWnd::uninstallEntry()
             QStringLiteral("\"Publisher\"=") + exported(publisher),
             QStringLiteral("\"UninstallString\"=") + exported(uninstallString),
     };
-    QCOMPARE(sectionLines(hiveFile(),
-                          QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
-                                         "CurrentVersion\\Uninstall\\Mirevale")),
+    QCOMPARE(TestSystem::registryValues(
+                     QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
+                                    "CurrentVersion\\Uninstall\\Mirevale")),
              expected);
 }
 
@@ -201,7 +180,7 @@ void TestInstallWnd::uninstallEntryRewritten()
     window->RegisterUninstall();
 
     const auto key = Platform::openRegistryKey(uninstallKey);
-    const QString programFolder = root->path() + QStringLiteral("/Program Files/Mirevale/");
+    const QString programFolder = system->root() + QStringLiteral("Program Files/Mirevale/");
     QCOMPARE(key->value(QStringLiteral("Mirevale/DisplayIcon")).toString(),
              programFolder + translatedName + QStringLiteral(".exe"));
     QCOMPARE(key->value(QStringLiteral("Mirevale/DisplayName")).toString(), translatedName);
@@ -217,10 +196,11 @@ void TestInstallWnd::uninstallEntryRewritten()
                     .endsWith(QLatin1String("\\Program Files\\Mirevale\\uninstall.exe\"")));
     QCOMPARE(key->value(QStringLiteral("Other/DisplayName")).toString(),
              QStringLiteral("Other product"));
+    key->remove(QStringLiteral("Other"));
 
     // The shell folders of the seeded hive are still there.
     const auto shellFolders = Platform::openRegistryKey(shellFoldersKey);
-    QCOMPARE(shellFolders->value(QStringLiteral("Common Desktop")).toString(),
+    QCOMPARE(slashed(shellFolders->value(QStringLiteral("Common Desktop")).toString()),
              Platform::standardFolder(Platform::StandardFolder::CommonDesktop));
 }
 
@@ -254,13 +234,14 @@ void TestInstallWnd::shortcuts()
     QString programs = standardPrograms;
     {
         const auto key = Platform::openRegistryKey(shellFoldersKey);
-        // The seeded hive names the standard folders.
-        QCOMPARE(key->value(QStringLiteral("Common Desktop")).toString(), standardDesktop);
-        QCOMPARE(key->value(QStringLiteral("Common Programs")).toString(), standardPrograms);
+        // The shell folders name the standard folders.
+        QCOMPARE(slashed(key->value(QStringLiteral("Common Desktop")).toString()), standardDesktop);
+        QCOMPARE(slashed(key->value(QStringLiteral("Common Programs")).toString()),
+                 standardPrograms);
         switch (source) {
         case CustomWithBackslashes:
-            desktop = root->path() + QStringLiteral("/Elsewhere/Desk top");
-            programs = root->path() + QStringLiteral("/Elsewhere/Menu/Programs");
+            desktop = system->scratch() + QStringLiteral("/Elsewhere/Desk top");
+            programs = system->scratch() + QStringLiteral("/Elsewhere/Menu/Programs");
             QVERIFY(QDir().mkpath(desktop));
             key->setValue(QStringLiteral("Common Desktop"),
                           QString(desktop).replace(QLatin1Char('/'), QLatin1Char('\\')));
@@ -286,7 +267,7 @@ void TestInstallWnd::shortcuts()
     const auto window = makeWindow(translated);
     window->CreateShortcuts();
 
-    const QString programFolder = root->path() + QStringLiteral("/Program Files/Mirevale/");
+    const QString programFolder = system->root() + QStringLiteral("Program Files/Mirevale/");
     const QString mainExe = programFolder + productFile + QStringLiteral(".exe");
     const QString uninstaller = programFolder + QStringLiteral("uninstall.exe");
 
@@ -349,7 +330,7 @@ void TestInstallWnd::shortcutsReplaced()
     };
 
     // What an earlier installation (or something else) left at those paths.
-    const QString oldFolder = root->path() + QStringLiteral("/Old");
+    const QString oldFolder = system->scratch() + QStringLiteral("/Old");
     QVERIFY(QDir().mkpath(oldFolder));
     QFile keep(oldFolder + QStringLiteral("/keep.txt"));
     QVERIFY(keep.open(QIODevice::WriteOnly));
@@ -362,7 +343,7 @@ void TestInstallWnd::shortcutsReplaced()
             QVERIFY(QFile::link(keep.fileName(), path));
             break;
         case DanglingLink:
-            QVERIFY(QFile::link(root->path() + QStringLiteral("/gone.exe"), path));
+            QVERIFY(QFile::link(system->scratch() + QStringLiteral("/gone.exe"), path));
             break;
         case PlainFile: {
             QFile file(path);
@@ -386,7 +367,7 @@ void TestInstallWnd::shortcutsReplaced()
 
     window->CreateShortcuts();
 
-    const QString programFolder = root->path() + QStringLiteral("/Program Files/Mirevale/");
+    const QString programFolder = system->root() + QStringLiteral("Program Files/Mirevale/");
     const QStringList targets = {
             programFolder + translatedName + QStringLiteral(".exe"),
             programFolder + translatedName + QStringLiteral(".exe"),
