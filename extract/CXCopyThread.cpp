@@ -258,8 +258,10 @@ void CXCopyThread::run()
 
     Platform::createDirectory(programDir);
     // A program folder made afresh is checked again: nothing but a real
-    // folder is unpacked into.
-    const bool programFolder = FolderHandle::open(programDir).isValid();
+    // folder is unpacked into (7-Zip makes it when its parents are missing).
+    const QFileInfo programInfo(programDir);
+    const bool programFolder = (!programInfo.exists() && !programInfo.isSymLink())
+            || FolderHandle::open(programDir).isValid();
     const ExtractResult first = RunExtractor(extractor, firstArchive, programDir,
                                              m_programFreeOfLinks && programFolder);
     AddResult(first);
@@ -398,8 +400,12 @@ bool CXCopyThread::DeleteDirectory(const QString &path)
     const FolderHandle parent
             = FolderHandle::open(slash <= 0 ? QStringLiteral("/") : path.left(slash));
     if (!parent.isValid()) {
-        m_walkClean = false;
-        return !QFileInfo::exists(path) && !QFileInfo(path).isSymLink();
+        // No parent folder, nothing to delete; one that cannot be opened
+        // cannot be searched.
+        const QFileInfo info(path);
+        const bool nothing = !info.exists() && !info.isSymLink();
+        m_walkClean = nothing;
+        return nothing;
     }
     const QString name = path.mid(slash + 1);
     const FolderHandle::Kind kind = parent.kindOf(name);
