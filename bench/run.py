@@ -291,7 +291,7 @@ def figure_remove(runner, reps, results):
                 (inst if which == "installer" else ref).append(value)
     shutil.rmtree(victim, ignore_errors=True)
     results["remove"] = Figure("Removal of an old installation (20,000 files)", "ms",
-                               median_min_max(inst), median_min_max(ref), 1.25, "ratio")
+                               median_min_max(inst), median_min_max(ref), 1.15, "ratio")
     return None
 
 
