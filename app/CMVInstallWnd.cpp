@@ -5,6 +5,7 @@
 #include "CImageBKButton.h"
 #include "CImageButton.h"
 #include "CImageMgr.h"
+#include "CInstallPaths.h"
 #include "CMVCheckBox.h"
 #include "CXCopyThread.h"
 #include "Platform.h"
@@ -55,10 +56,9 @@ CMVInstallWnd::~CMVInstallWnd()
 void CMVInstallWnd::InitData()
 {
     productName = tr("Mirevale");
-    // The system drive's root: QDir::rootPath() on Windows, the emulated root
-    // elsewhere.
-    installDir = Platform::systemRoot() + QStringLiteral("Program Files/")
-            + QStringLiteral("Mirevale") + QStringLiteral("/");
+    // On the system drive's root: QDir::rootPath() on Windows, the emulated
+    // root elsewhere.
+    installDir = CInstallPaths(productName).programFolder() + QStringLiteral("/");
     installState = StateIdle;
     slideIndex = -1;
     frameIndex = -1;
@@ -220,7 +220,7 @@ void CMVInstallWnd::OnInstallBtnClked()
         close();
         // The program runs as the signed-in user, not with the installer's
         // administrator rights, so that its files and settings are theirs.
-        ShellOpenAsUser(installDir + productName + QStringLiteral(".exe"));
+        ShellOpenAsUser(CInstallPaths(productName).mainExecutable());
         QCoreApplication::exit(0);
     }
 }
@@ -277,8 +277,7 @@ void CMVInstallWnd::OnThreadFinished()
 
     // A failed extraction counts like a missing main executable: nothing is
     // registered and the window does not report success.
-    if (!QFile::exists(installDir + productName + QStringLiteral(".exe"))
-        || !copyThread->succeeded())
+    if (!QFile::exists(CInstallPaths(productName).mainExecutable()) || !copyThread->succeeded())
         return;
 
     CreateShortcuts();
@@ -297,7 +296,7 @@ void CMVInstallWnd::LeaveAfterStop()
     leaving = true;
     close();
     // The uninstaller keeps the administrator rights it needs.
-    ShellOpen(installDir + QStringLiteral("uninstall.exe"));
+    ShellOpen(CInstallPaths(productName).uninstaller());
     QCoreApplication::exit(0);
 }
 
@@ -323,18 +322,6 @@ void CMVInstallWnd::OnTimer2()
 
 namespace {
 
-// A folder named in the Shell Folders key, with forward slashes. A missing or
-// empty value falls back to the platform's standard folder, so that no
-// shortcut lands in the root of the file system.
-QString shellFolder(QSettings &shellFolders, const QString &name, Platform::StandardFolder fallback)
-{
-    QString folder = shellFolders.value(name, QString()).toString();
-    folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (folder.isEmpty())
-        folder = Platform::standardFolder(fallback);
-    return folder;
-}
-
 // Makes the shortcut linkPath to target. A shortcut file or link left at the
 // same path by an earlier installation is replaced, so the shortcut always
 // leads to this installation; a folder of that name is never touched.
@@ -350,28 +337,22 @@ void makeShortcut(const QString &target, const QString &linkPath)
 
 void CMVInstallWnd::CreateShortcuts()
 {
-    const QString mainExe = installDir + productName + QStringLiteral(".exe");
-    const QString uninstaller = installDir + QStringLiteral("uninstall.exe");
-    const std::unique_ptr<QSettings> shellFolders = Platform::openRegistryKey(
-            QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\"
-                           "Explorer\\Shell Folders"));
-
-    const QString desktop = shellFolder(*shellFolders, QStringLiteral("Common Desktop"),
-                                        Platform::StandardFolder::CommonDesktop);
-    makeShortcut(mainExe, desktop + QLatin1Char('/') + productName + QStringLiteral(".lnk"));
-
-    const QString programs = shellFolder(*shellFolders, QStringLiteral("Common Programs"),
-                                         Platform::StandardFolder::CommonPrograms);
-    const QString group = programs + QLatin1Char('/') + QStringLiteral("Mirevale");
-    QDir(programs).mkpath(group);
-    makeShortcut(mainExe, group + QLatin1Char('/') + productName + QStringLiteral(".lnk"));
-    makeShortcut(uninstaller, group + QLatin1Char('/') + tr("uninstall") + QStringLiteral(".lnk"));
+    // Without every all-users folder no shortcut is made: none lands in a
+    // root or a relative folder.
+    const CInstallPaths paths = CInstallPaths::resolve(productName);
+    if (!paths.isComplete())
+        return;
+    makeShortcut(paths.mainExecutable(), paths.desktopShortcut());
+    QDir(paths.programsFolder()).mkpath(paths.groupFolder());
+    makeShortcut(paths.mainExecutable(), paths.programShortcut());
+    makeShortcut(paths.uninstaller(), paths.uninstallShortcut(tr("uninstall")));
 }
 
 void CMVInstallWnd::RegisterUninstall()
 {
-    const QString mainExe = installDir + productName + QStringLiteral(".exe");
-    QString uninstaller = installDir + QStringLiteral("uninstall.exe");
+    const CInstallPaths paths(productName);
+    const QString mainExe = paths.mainExecutable();
+    QString uninstaller = paths.uninstaller();
     uninstaller.replace(QLatin1Char('/'), QLatin1Char('\\'));
 
     const std::unique_ptr<QSettings> uninstall = Platform::openRegistryKey(

@@ -1,28 +1,20 @@
 #include "CXCopyThread.h"
 
 #include "ExtractorJob.h"
+#include "FolderHandle.h"
 #include "Platform.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QProcess>
-#include <QSettings>
 
-#include <memory>
+#include <algorithm>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+using Platform::FolderHandle;
 
 namespace {
-
-const char *const shellFoldersKey
-        = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
-          "Folders";
 
 QString password()
 {
@@ -34,54 +26,72 @@ const int stopPollMs = 50;
 // How long a stop waits for the last process of the extractor to end.
 const int stopWaitMs = 5000;
 
-// Removes a link itself (symbolic link, junction), never what it points to.
-bool removeLink(const QFileInfo &link)
+// The first file of a 7-Zip technical listing ("l -slt"), in the archive's
+// own order: the first entry after the "----------" line that is no folder,
+// preferring one with data (an empty file proves nothing about the
+// password). Empty when the archive holds no file.
+QString firstFile(const QByteArray &listing)
 {
-    if (QFile::remove(link.filePath()))
-        return true;
-    // A link to a folder on Windows goes with RemoveDirectoryW.
-    return QDir(link.path()).rmdir(link.fileName());
+    const QList<QByteArray> lines = listing.split('\n');
+    bool inEntries = false;
+    QString path, firstEmpty;
+    bool folder = false;
+    qint64 size = 0;
+    auto finish = [&]() -> bool {
+        if (!path.isEmpty() && !folder) {
+            if (size > 0)
+                return true;
+            if (firstEmpty.isEmpty())
+                firstEmpty = path;
+        }
+        path.clear();
+        folder = false;
+        size = 0;
+        return false;
+    };
+    for (QByteArray line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (!inEntries) {
+            inEntries = line == "----------";
+            continue;
+        }
+        if (line.isEmpty()) {
+            if (finish())
+                return path;
+        } else if (line.startsWith("Path = ")) {
+            if (finish())
+                return path;
+            path = QString::fromUtf8(line.mid(7));
+        } else if (line.startsWith("Folder = ")) {
+            folder = line.mid(9) == "+";
+        } else if (line.startsWith("Attributes = ")) {
+            folder = folder || line.mid(13).split(' ').value(0).contains('D');
+        } else if (line.startsWith("Size = ")) {
+            size = line.mid(7).toLongLong();
+        }
+    }
+    if (finish())
+        return path;
+    return firstEmpty;
 }
 
-// The folder being emptied. On POSIX systems its files are unlinked relative
-// to one open handle, as rm does, instead of by full path: the kernel then
-// does not walk the whole path again for every file.
-class FolderHandle
+// Gives the data folder back the permissions it inherits when the run ends,
+// however it ends.
+class InheritOnExit
 {
 public:
-    explicit FolderHandle(const QString &path)
-    {
-#ifdef Q_OS_UNIX
-        m_fd = ::open(QFile::encodeName(path).constData(),
-                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-#else
-        Q_UNUSED(path);
-#endif
-    }
-    ~FolderHandle()
-    {
-#ifdef Q_OS_UNIX
-        if (m_fd >= 0)
-            ::close(m_fd);
-#endif
-    }
-    FolderHandle(const FolderHandle &) = delete;
-    FolderHandle &operator=(const FolderHandle &) = delete;
-
-    // Removes the file `name` of the folder `dir`.
-    bool remove(QDir &dir, const QString &name)
-    {
-#ifdef Q_OS_UNIX
-        if (m_fd >= 0)
-            return ::unlinkat(m_fd, QFile::encodeName(name).constData(), 0) == 0;
-#endif
-        return dir.remove(name);
-    }
+    InheritOnExit(const FolderHandle &folder, const FolderHandle &parent)
+        : m_folder(folder)
+        , m_parent(parent)
+    { }
+    ~InheritOnExit() { m_folder.restoreInherited(m_parent); }
+    InheritOnExit(const InheritOnExit &) = delete;
+    InheritOnExit &operator=(const InheritOnExit &) = delete;
 
 private:
-#ifdef Q_OS_UNIX
-    int m_fd = -1;
-#endif
+    const FolderHandle &m_folder;
+    const FolderHandle &m_parent;
 };
 
 } // namespace
@@ -105,7 +115,7 @@ void CXCopyThread::requestStop()
 bool CXCopyThread::succeeded() const
 {
     QMutexLocker locker(&m_mutex);
-    if (m_stopped || !m_missingPayload.isEmpty() || m_results.size() != 2)
+    if (m_stopped || m_refusal != Refusal::None || m_results.size() != 2)
         return false;
     for (const ExtractResult &result : m_results) {
         if (!result.succeeded())
@@ -132,6 +142,24 @@ QStringList CXCopyThread::missingPayload() const
     return m_missingPayload;
 }
 
+CXCopyThread::Refusal CXCopyThread::refusal() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_refusal;
+}
+
+QStringList CXCopyThread::refusedFor() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_refusedFor;
+}
+
+qint64 CXCopyThread::archiveCheckMs() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_archiveCheckMs;
+}
+
 QVector<CXCopyThread::ExtractResult> CXCopyThread::results() const
 {
     QMutexLocker locker(&m_mutex);
@@ -149,13 +177,23 @@ void CXCopyThread::run()
         QMutexLocker locker(&m_mutex);
         m_stopped = false;
         m_missingPayload.clear();
+        m_refusal = Refusal::None;
+        m_refusedFor.clear();
+        m_archiveCheckMs = -1;
         m_results.clear();
     }
 
+    // Every folder is known before anything is touched: no path is built
+    // from a folder that could not be found.
+    const CInstallPaths paths = CInstallPaths::resolve(QString());
+    if (!paths.isComplete()) {
+        Refuse(Refusal::FolderUnknown, paths.missing());
+        return;
+    }
     const QString appDir
             = m_sourceDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_sourceDir;
-    const QString programDir = Platform::systemRoot() + QStringLiteral("Program Files/")
-            + QStringLiteral("Mirevale");
+    const QString programDir = paths.programFolder();
+    const QString dataDir = paths.dataFolder();
     const QString extractor = appDir + QStringLiteral("/7z.exe");
     const QString firstArchive = appDir + QStringLiteral("/") + QStringLiteral("tarvo.cab");
     const QString secondArchive = appDir + QStringLiteral("/") + QStringLiteral("data.cab");
@@ -168,23 +206,67 @@ void CXCopyThread::run()
             missing << QFileInfo(file).fileName();
     }
     if (!missing.isEmpty()) {
-        QMutexLocker locker(&m_mutex);
-        m_missingPayload = missing;
+        {
+            QMutexLocker locker(&m_mutex);
+            m_missingPayload = missing;
+        }
+        Refuse(Refusal::PayloadMissing, missing);
         return;
     }
 
+    // Nor is anything deleted before both archives are known to open with
+    // the password through the extractor that will unpack them.
+    QElapsedTimer checking;
+    checking.start();
+    for (const QString &archive : {firstArchive, secondArchive}) {
+        if (m_stopRequested) {
+            MarkStopped();
+            return;
+        }
+        if (!CheckArchive(extractor, archive)) {
+            if (m_stopRequested)
+                MarkStopped();
+            else
+                Refuse(Refusal::ArchiveUnusable, {QFileInfo(archive).fileName()});
+            return;
+        }
+    }
+    {
+        QMutexLocker locker(&m_mutex);
+        m_archiveCheckMs = checking.elapsed();
+    }
     if (m_stopRequested) {
         MarkStopped();
         return;
     }
-    RemoveOldInstall();
+
+    // The data folder is made the installer's own before its content is
+    // touched, and stays open until the run ends; then it inherits again.
+    const FolderHandle appData = FolderHandle::open(paths.commonAppData());
+    const FolderHandle data = appData.isValid() ? SecureDataFolder(appData) : FolderHandle();
+    if (!data.isValid()) {
+        if (m_stopRequested)
+            MarkStopped();
+        else
+            Refuse(Refusal::DataFolderUnsafe, {dataDir});
+        return;
+    }
+    const InheritOnExit inherit(data, appData);
+
+    RemoveOldInstall(paths, data);
     if (m_stopRequested) {
         MarkStopped();
         return;
     }
 
     Platform::createDirectory(programDir);
-    const ExtractResult first = RunExtractor(extractor, firstArchive, programDir);
+    // A program folder made afresh is checked again: nothing but a real
+    // folder is unpacked into (7-Zip makes it when its parents are missing).
+    const QFileInfo programInfo(programDir);
+    const bool programFolder = (!programInfo.exists() && !programInfo.isSymLink())
+            || FolderHandle::open(programDir).isValid();
+    const ExtractResult first = RunExtractor(extractor, firstArchive, programDir,
+                                             m_programFreeOfLinks && programFolder);
     AddResult(first);
     // The second archive is extracted whatever became of the first, unless
     // the installation is being stopped.
@@ -192,135 +274,256 @@ void CXCopyThread::run()
         MarkStopped();
         return;
     }
-
-    // Finding the data folder reads the machine hive, which takes a moment
-    // on a real machine: a stop that came meanwhile starts nothing more.
-    const QString dataDir = DataFolder();
-    if (m_stopRequested) {
-        MarkStopped();
-        return;
-    }
-    Platform::createDirectory(dataDir);
-    const ExtractResult second = RunExtractor(extractor, secondArchive, dataDir);
+    const ExtractResult second = RunExtractor(extractor, secondArchive, dataDir, m_dataFreeOfLinks);
     AddResult(second);
     if (second.outcome == ExtractResult::Stopped)
         MarkStopped();
 }
 
-void CXCopyThread::RemoveOldInstall()
+// Lists the archive with the password and tests its first file: proves that
+// a 7-Zip runs behind the front end, that the archive is a 7z archive, that
+// it is whole enough to list and that the password opens it. Testing the
+// first file in the archive's order decodes only the start of a solid block.
+bool CXCopyThread::CheckArchive(const QString &extractor, const QString &archive)
 {
-    const QString programDir = Platform::systemRoot() + QStringLiteral("Program Files/")
-            + QStringLiteral("Mirevale");
-    const QString dataDir = DataFolder();
-    // Links go first, all of them: the walk below may stop early, and 7-Zip
-    // would unpack through a link to a folder that it left behind.
-    RemoveLinks(programDir);
-    DeleteDirectory(programDir);
-    RemoveLinks(dataDir);
-    DeleteDirectory(dataDir);
+    const QStringList common {QStringLiteral("-t7z"), QStringLiteral("-sccUTF-8"),
+                              QStringLiteral("-p%1").arg(password())};
+    QByteArray listing;
+    const int listed = RunQuietly(extractor,
+                                  QStringList {QStringLiteral("l"), QStringLiteral("-slt")} + common
+                                          + QStringList {QStringLiteral("--"), archive},
+                                  &listing);
+    if (listed != 0 || !listing.contains("\nType = 7z"))
+        return false;
+    const QString first = firstFile(listing);
+    if (first.isEmpty())
+        return true; // nothing to decode: the listing was the whole proof
+    QByteArray tested;
+    // -spd: the name is a name, not a wildcard; after "--" it is no switch
+    // and no list file either.
+    const int test = RunQuietly(extractor,
+                                QStringList {QStringLiteral("t"), QStringLiteral("-spd")} + common
+                                        + QStringList {QStringLiteral("--"), archive, first},
+                                &tested);
+    return (test == 0 || test == 1) && !tested.contains("No files to process");
 }
 
-// Removes every link at or below path, as links, whatever else fails on
-// the way; never follows one.
-void CXCopyThread::RemoveLinks(const QString &path)
+// Runs a short extractor command, stopped at once on a stop request; its
+// standard output goes to `output`. Returns its exit code, -1 when it could
+// not start, crashed or was stopped.
+int CXCopyThread::RunQuietly(const QString &program, const QStringList &arguments,
+                             QByteArray *output)
 {
-    if (m_stopRequested)
-        return;
-    const QFileInfo info(path);
-    if (Platform::isLink(info)) {
-        removeLink(info);
-        return;
-    }
-    if (!info.isDir())
-        return;
-    const QFileInfoList entries = QDir(path).entryInfoList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
-    for (const QFileInfo &entry : entries) {
-        if (Platform::isLink(entry))
-            removeLink(entry);
-        else if (entry.isDir())
-            RemoveLinks(entry.filePath());
-    }
-}
-
-// True when neither path nor anything below it is a link and every folder
-// below it could be searched: only then may 7-Zip unpack there, since it
-// follows a link to a folder that lies in the way of a path it writes.
-bool CXCopyThread::FreeOfLinks(const QString &path) const
-{
-    const QFileInfo info(path);
-    if (Platform::isLink(info))
-        return false;
-    if (!info.isDir())
-        return true;
-#ifdef Q_OS_WIN
-    const bool searchable = info.isReadable();
-#else
-    const bool searchable = info.isReadable() && info.isExecutable();
-#endif
-    if (!searchable)
-        return false;
-    const QFileInfoList entries = QDir(path).entryInfoList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
-    for (const QFileInfo &entry : entries) {
-        if (Platform::isLink(entry) || (entry.isDir() && !FreeOfLinks(entry.filePath())))
-            return false;
-    }
-    return true;
-}
-
-// Deletes the folder with everything in it; true when it is gone or was never
-// there. Hidden and system entries are not listed, so a folder holding one
-// cannot be removed: the walk then stops there, in every enclosing folder too.
-// Links are removed as links and never followed.
-bool CXCopyThread::DeleteDirectory(const QString &path)
-{
-    if (m_stopRequested)
-        return false;
-    const QFileInfo info(path);
-    if (Platform::isLink(info))
-        return removeLink(info);
-    QDir dir(path);
-    if (!dir.exists())
-        return true;
-
-    const QFileInfoList entries
-            = dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
-    FolderHandle folder(path);
-    for (const QFileInfo &entry : entries) {
-        if (m_stopRequested)
-            return false;
-        if (Platform::isLink(entry)) {
-            if (!removeLink(entry))
-                return false;
-        } else if (entry.isDir()) {
-            if (!DeleteDirectory(entry.filePath()))
-                return false;
-        } else if (!folder.remove(dir, entry.fileName())) {
-            return false;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MIREVALE_INSTALLER_PID"),
+                       QString::number(QCoreApplication::applicationPid()));
+    process.setProcessEnvironment(environment);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    Platform::ExtractorJob job;
+    job.prepare(process);
+    process.start(program, arguments);
+    if (!process.waitForStarted(-1))
+        return -1;
+    job.adopt(process);
+    while (process.state() != QProcess::NotRunning && !process.waitForFinished(stopPollMs)) {
+        output->append(process.readAllStandardOutput());
+        if (m_stopRequested) {
+            process.kill();
+            process.waitForFinished(-1);
+            job.terminateAndWait(stopWaitMs);
+            return -1;
         }
     }
-    return QDir(info.path()).rmdir(info.fileName());
+    output->append(process.readAllStandardOutput());
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
-// The all-users application-data folder + "/Mirevale". A missing, empty or
-// relative "Common AppData" gives way to the standard folder: no path is ever
-// built from an empty value.
-QString CXCopyThread::DataFolder() const
+// Opens the data folder as the installer's own: created with the protected
+// permissions when it is not there (a link in its place is removed as a
+// link), reset to them when it is there and belongs to a trusted owner, and
+// removed entirely (hidden entries too, links never followed) and created
+// afresh when someone else owns it. Invalid when none of that worked.
+FolderHandle CXCopyThread::SecureDataFolder(const FolderHandle &appData)
 {
-    const std::unique_ptr<QSettings> settings
-            = Platform::openRegistryKey(QString::fromLatin1(shellFoldersKey));
-    QString appData = settings->value(QStringLiteral("Common AppData"), QVariant()).toString();
-    appData.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (appData.trimmed().isEmpty() || QDir::isRelativePath(appData))
-        appData = Platform::standardFolder(Platform::StandardFolder::CommonAppData);
-    return appData + QStringLiteral("/") + QStringLiteral("Mirevale");
+    const QString name = CInstallPaths::folderName();
+    for (int attempt = 0; attempt < 3 && !m_stopRequested; ++attempt) {
+        FolderHandle::Opened how;
+        FolderHandle folder = appData.child(name, &how);
+        if (how == FolderHandle::Opened::Missing) {
+            folder = appData.createProtected(name);
+            if (folder.isValid())
+                return folder;
+            continue; // something took the name meanwhile: look again
+        }
+        if (how == FolderHandle::Opened::NotAFolder) {
+            appData.remove(name);
+            continue;
+        }
+        if (!folder.isValid())
+            return FolderHandle();
+        if (folder.trustedOwner())
+            return folder.protect() ? std::move(folder) : FolderHandle();
+        // Not ours: nothing in it is kept.
+        m_keepHidden = false;
+        m_protectKept = false;
+        const bool emptied = EmptyFolder(folder, true);
+        m_keepHidden = true;
+        if (!emptied || !appData.removeFolder(name, folder))
+            return FolderHandle();
+    }
+    return FolderHandle();
+}
+
+// The program folder is deleted and the data folder emptied, in one walk
+// each on handles: links are removed as links wherever they are, and the
+// walk notes whether every folder in it could be opened and listed and
+// every link removed, since 7-Zip follows a link to a folder that lies in
+// the way of a path it writes.
+void CXCopyThread::RemoveOldInstall(const CInstallPaths &paths, const FolderHandle &data)
+{
+    m_walkClean = true;
+    DeleteDirectory(paths.programFolder());
+    m_programFreeOfLinks = m_walkClean;
+    if (m_stopRequested)
+        return;
+
+    // In the data folder, the folders that stay (they hold hidden entries)
+    // get the installer's permissions too, so that no one else can write
+    // into any folder 7-Zip unpacks into.
+    m_walkClean = true;
+    m_protectKept = true;
+    EmptyFolder(data, true);
+    m_protectKept = false;
+    m_dataFreeOfLinks = m_walkClean;
+}
+
+// Deletes the folder with everything in it; true when it is gone or was
+// never there. A link in its place is removed as a link.
+bool CXCopyThread::DeleteDirectory(const QString &path)
+{
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const FolderHandle parent
+            = FolderHandle::open(slash <= 0 ? QStringLiteral("/") : path.left(slash));
+    if (!parent.isValid()) {
+        // No parent folder, nothing to delete; one that cannot be opened
+        // cannot be searched.
+        const QFileInfo info(path);
+        const bool nothing = !info.exists() && !info.isSymLink();
+        m_walkClean = nothing;
+        return nothing;
+    }
+    const QString name = path.mid(slash + 1);
+    const FolderHandle::Kind kind = parent.kindOf(name);
+    if (kind == FolderHandle::Kind::Gone)
+        return true;
+    return WalkEntry(parent, name, int(kind), false, true) == Walked::Removed;
+}
+
+// Walks the folder's entries in the order of their names, case ignored (as
+// QDir lists them by default). While `deleting`,
+// files and sub-folders are removed; the first that cannot be ends the
+// deletion in this folder, and the rest is only searched for links. Hidden
+// entries (and, on POSIX, FIFOs, sockets and devices) are kept while
+// m_keepHidden, without ending the deletion; the folder holding one then
+// stays. Links are removed everywhere, as links. True when the folder is
+// empty at the end.
+bool CXCopyThread::EmptyFolder(const FolderHandle &folder, bool deleting)
+{
+    QVector<FolderHandle::Entry> entries;
+    if (!folder.list(&entries)) {
+        m_walkClean = false;
+        return false;
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderHandle::Entry &a, const FolderHandle::Entry &b) {
+                  return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+              });
+    bool empty = true;
+    for (const FolderHandle::Entry &entry : entries) {
+        if (m_stopRequested)
+            return false;
+        const Walked walked
+                = WalkEntry(folder, entry.name, int(entry.kind), entry.hidden, deleting);
+        if (walked != Walked::Removed)
+            empty = false;
+        if (walked == Walked::Failed)
+            deleting = false;
+    }
+    return empty;
+}
+
+// One entry of a walk, of the kind it had when listed. An entry that
+// changed since (a folder swapped for a link, a file for a folder) is
+// looked at once more as what it is now; it is never followed.
+CXCopyThread::Walked CXCopyThread::WalkEntry(const FolderHandle &folder, const QString &name,
+                                             int listedKind, bool hidden, bool deleting)
+{
+    using Kind = FolderHandle::Kind;
+    Kind kind = Kind(listedKind);
+    const bool keep = hidden && m_keepHidden;
+    for (int look = 0; look < 3; ++look) {
+        switch (kind) {
+        case Kind::Gone:
+            return Walked::Removed;
+        case Kind::Link:
+            if (folder.remove(name))
+                return Walked::Removed;
+            kind = folder.kindOf(name);
+            if (kind == Kind::Link) {
+                m_walkClean = false;
+                return Walked::Failed;
+            }
+            break;
+        case Kind::Folder: {
+            FolderHandle::Opened how;
+            const FolderHandle child = folder.child(name, &how);
+            if (!child.isValid()) {
+                if (how == FolderHandle::Opened::NotAFolder
+                    || how == FolderHandle::Opened::Missing) {
+                    kind = folder.kindOf(name);
+                    break;
+                }
+                m_walkClean = false;
+                return Walked::Failed;
+            }
+            const bool deleteChild = deleting && !keep;
+            if (EmptyFolder(child, deleteChild) && deleteChild && folder.removeFolder(name, child))
+                return Walked::Removed;
+            if (m_stopRequested)
+                return Walked::Failed;
+            if (m_protectKept && !child.protect())
+                m_walkClean = false;
+            return keep ? Walked::Kept : Walked::Failed;
+        }
+        case Kind::File:
+        case Kind::Other:
+            if (keep || (kind == Kind::Other && m_keepHidden))
+                return Walked::Kept;
+            if (!deleting)
+                return Walked::Failed;
+            if (folder.remove(name))
+                return Walked::Removed;
+            {
+                const Kind now = folder.kindOf(name);
+                if (now == kind)
+                    return Walked::Failed;
+                kind = now;
+            }
+            break;
+        }
+    }
+    m_walkClean = false;
+    return Walked::Failed;
 }
 
 // Runs the extractor on one archive and waits for it in short steps, so that
 // a stop request kills it at once.
-CXCopyThread::ExtractResult
-CXCopyThread::RunExtractor(const QString &extractor, const QString &archive, const QString &folder)
+CXCopyThread::ExtractResult CXCopyThread::RunExtractor(const QString &extractor,
+                                                       const QString &archive,
+                                                       const QString &folder,
+                                                       bool folderFreeOfLinks)
 {
     ExtractResult result;
     result.archive = archive;
@@ -333,7 +536,7 @@ CXCopyThread::RunExtractor(const QString &extractor, const QString &archive, con
     // and "?" in the archive's path as wildcards: such a path would unpack
     // elsewhere, or other archives. (Windows allows neither in a name.)
     if (folder.contains(QLatin1Char('*')) || archive.contains(QLatin1Char('*'))
-        || archive.contains(QLatin1Char('?')) || !FreeOfLinks(folder)) {
+        || archive.contains(QLatin1Char('?')) || !folderFreeOfLinks) {
         result.outcome = ExtractResult::Refused;
         return result;
     }
@@ -392,4 +595,11 @@ void CXCopyThread::MarkStopped()
 {
     QMutexLocker locker(&m_mutex);
     m_stopped = true;
+}
+
+void CXCopyThread::Refuse(Refusal refusal, const QStringList &what)
+{
+    QMutexLocker locker(&m_mutex);
+    m_refusal = refusal;
+    m_refusedFor = what;
 }

@@ -39,6 +39,8 @@ std::unique_ptr<QSettings> openRegistryKey(const QString &keyPath);
 
 // The all-users folders of a standard Windows installation, used when the
 // shell-folders key has no usable value. Forward slashes, no trailing "/".
+// Empty when the system cannot name the folder (SHGetKnownFolderPath
+// failed; in the emulation, while MIREVALE_NO_STANDARD_FOLDERS is set).
 enum class StandardFolder { CommonAppData, CommonDesktop, CommonPrograms };
 QString standardFolder(StandardFolder folder);
 

@@ -106,6 +106,20 @@ QString registryFolder()
     return systemRoot() + QStringLiteral("Windows/registry/");
 }
 
+// Where the standard folders lie below the system root.
+QString standardFolderPath(StandardFolder folder)
+{
+    switch (folder) {
+    case StandardFolder::CommonAppData:
+        return systemRoot() + QStringLiteral("ProgramData");
+    case StandardFolder::CommonDesktop:
+        return systemRoot() + QStringLiteral("Users/Public/Desktop");
+    case StandardFolder::CommonPrograms:
+        break;
+    }
+    return systemRoot() + QStringLiteral("ProgramData/Microsoft/Windows/Start Menu/Programs");
+}
+
 // A machine hive that does not exist yet starts with the shell folders of a
 // standard installation, and those folders are created.
 void seedMachineHive(const QString &fileName)
@@ -116,7 +130,7 @@ void seedMachineHive(const QString &fileName)
                              QStringLiteral("Common Programs")};
     QSettings::SettingsMap map;
     for (int i = 0; i < 3; ++i) {
-        const QString folder = standardFolder(folders[i]);
+        const QString folder = standardFolderPath(folders[i]);
         QDir().mkpath(folder);
         map.insert(shellFoldersKey + QLatin1Char('/') + names[i], folder);
     }
@@ -201,15 +215,10 @@ std::unique_ptr<QSettings> openRegistryKey(const QString &keyPath)
 
 QString standardFolder(StandardFolder folder)
 {
-    switch (folder) {
-    case StandardFolder::CommonAppData:
-        return systemRoot() + QStringLiteral("ProgramData");
-    case StandardFolder::CommonDesktop:
-        return systemRoot() + QStringLiteral("Users/Public/Desktop");
-    case StandardFolder::CommonPrograms:
-        break;
-    }
-    return systemRoot() + QStringLiteral("ProgramData/Microsoft/Windows/Start Menu/Programs");
+    // Test seam: a system whose known-folder lookup fails.
+    if (qEnvironmentVariableIsSet("MIREVALE_NO_STANDARD_FOLDERS"))
+        return QString();
+    return standardFolderPath(folder);
 }
 
 bool createDirectory(const QString &path)

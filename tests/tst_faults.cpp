@@ -230,7 +230,14 @@ void TestFaults::stopAtRandomMoment()
     for (auto it = hits.cbegin(); it != hits.cend(); ++it)
         qInfo("stopped %s: %d times", qPrintable(it.key()), it.value());
     QVERIFY(hits.value(QStringLiteral("deletion")) > 0);
-    QVERIFY(hits.value(QStringLiteral("between the archives")) > 0);
+    // The worker finds every folder before it deletes anything, so nothing
+    // but starting the second extractor lies between the archives now: a
+    // stop aimed there lands before the second extractor starts or stops it
+    // at once; either way no extractor started after the stop (checked
+    // above for every run).
+    QVERIFY(hits.value(QStringLiteral("between the archives"))
+                    + hits.value(QStringLiteral("second archive"))
+            > 0);
     // Run times vary; the stops that aim inside an archive hit one or the
     // other.
     QVERIFY(hits.value(QStringLiteral("first archive"))

@@ -13,8 +13,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,6 +38,7 @@ private slots:
     void hostileNames();
     void wildcardsInPaths_data();
     void wildcardsInPaths();
+    void foldersSwappedForLinks();
 
 private:
     QString archive(const QString &name) const
@@ -307,7 +313,20 @@ void TestHostileFs::hostileNames()
     }
     calls.removeLast();
     const QString pw = QStringLiteral("-p") + TestArchives::installerPassword();
-    QCOMPARE(calls.size(), 2);
+    // First each archive is listed and its first file tested, each path one
+    // argument after "--"; then both are extracted.
+    QCOMPARE(calls.size(), 6);
+    for (int i = 0; i < 4; ++i) {
+        const QStringList call = calls.at(i);
+        const int names = call.indexOf(QStringLiteral("--"));
+        QCOMPARE(call.first(), i % 2 == 0 ? QStringLiteral("l") : QStringLiteral("t"));
+        QVERIFY(call.contains(pw));
+        QCOMPARE(call.value(names + 1),
+                 scene.setup()
+                         + (i < 2 ? QStringLiteral("/tarvo.cab") : QStringLiteral("/data.cab")));
+        QCOMPARE(call.size(), names + (i % 2 == 0 ? 2 : 3));
+    }
+    calls = calls.mid(4);
     QCOMPARE(calls.at(0),
              QStringList({QStringLiteral("x"), QStringLiteral("-y"),
                           QStringLiteral("-o") + scene.programDir(), pw,
@@ -359,6 +378,71 @@ void TestHostileFs::wildcardsInPaths()
     QCOMPARE(QDir(scene.base()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
     QCOMPARE(RootSnapshot::listing(decoy, {}), decoyBefore);
     QVERIFY(!QFile::exists(scene.programDir() + QStringLiteral("/--help.txt")));
+}
+
+// While the installer deletes the old installation, another process swaps
+// its folders for links to a folder outside, and back, at random moments:
+// between the listing of a folder and the removal of its entries the walk
+// meets links where it listed folders. It removes them as links; the folder
+// outside never changes.
+void TestHostileFs::foldersSwappedForLinks()
+{
+    const QByteArray given = qgetenv("MIREVALE_FAULT_SEED");
+    const quint32 seed = given.isEmpty() ? QRandomGenerator::global()->generate() : given.toUInt();
+    qInfo("fault seed: %u (set MIREVALE_FAULT_SEED=%u to replay)", seed, seed);
+    QRandomGenerator random(seed);
+    int swaps = 0;
+    for (int run = 0; run < 8; ++run) {
+        InstallScene scene;
+        QVERIFY(scene.prepareSystem());
+        // The old folders old0..old24 and decks0..decks9, with files named as
+        // the ones outside: a walk through a link would delete those.
+        QVERIFY(scene.writeOldInstallation(2000, 400));
+        const QString outside = scene.root() + QStringLiteral("/Users/Public/Documents/outside");
+        for (int i = 0; i < 2000; i += 50)
+            QVERIFY(TestArchives::writeFile(outside + QStringLiteral("/file%1.dat").arg(i), "o"));
+        QStringList victims;
+        for (int i = 0; i < 25; ++i)
+            victims << scene.programDir() + QStringLiteral("/old%1").arg(i);
+        for (int i = 0; i < 10; ++i)
+            victims << scene.dataDir() + QStringLiteral("/decks%1").arg(i);
+        QVERIFY(scene.installPayload(archive(QStringLiteral("program.cab")),
+                                     archive(QStringLiteral("data.cab"))));
+        scene.snapshot();
+
+        std::atomic<bool> done {false};
+        std::atomic<int> swapped {0};
+        const quint32 attackerSeed = random.generate();
+        std::thread attacker([&] {
+            QRandomGenerator dice(attackerSeed);
+            const QByteArray target = QFile::encodeName(outside);
+            while (!done) {
+                const QByteArray victim
+                        = QFile::encodeName(victims.at(int(dice.bounded(victims.size()))));
+                const QByteArray away = victim + ".away";
+                if (::rename(victim.constData(), away.constData()) != 0)
+                    continue;
+                if (::symlink(target.constData(), victim.constData()) == 0)
+                    ++swapped;
+                for (quint32 spin = dice.bounded(20000u); spin > 0; --spin)
+                    std::atomic_signal_fence(std::memory_order_seq_cst);
+                ::unlink(victim.constData());
+                ::rename(away.constData(), victim.constData());
+            }
+        });
+        const InstallDriver::Report report = scene.run({});
+        done = true;
+        attacker.join();
+        swaps += swapped;
+
+        const QStringList problems = scene.problems(report);
+        QVERIFY2(problems.isEmpty(),
+                 qPrintable(QStringLiteral("run %1:\n").arg(run)
+                            + problems.join(QLatin1Char('\n'))));
+        QCOMPARE(RootSnapshot::listing(outside, {}).size(), 40);
+    }
+    qInfo("%d swaps during 8 installations", swaps);
+    QVERIFY(swaps > 0);
 }
 
 MIREVALE_MAIN_WITH_DRIVER(TestHostileFs)

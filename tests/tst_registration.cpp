@@ -3,6 +3,7 @@
 // drive (an emulated one on Linux, the real one on Windows).
 #include "CMVInstallWnd.h"
 #include "Platform.h"
+#include "RootSnapshot.h"
 #include "TestSystem.h"
 
 #include <QApplication>
@@ -41,7 +42,14 @@ QString slashed(QString path)
 }
 
 enum StaleKind { StaleLink, DanglingLink, PlainFile, LinkToFolder, Folder, EarlierRun };
-enum FolderSource { Seeded, CustomWithBackslashes, EmptyValues, MissingValues, EmptyDesktopOnly };
+enum FolderSource {
+    Seeded,
+    CustomWithBackslashes,
+    EmptyValues,
+    MissingValues,
+    EmptyDesktopOnly,
+    BlankAndRelative
+};
 
 } // namespace
 
@@ -58,6 +66,7 @@ private slots:
     void uninstallEntryRewritten();
     void shortcuts_data();
     void shortcuts();
+    void noShortcutsWithoutFolders();
     void shortcutsReplaced_data();
     void shortcutsReplaced();
 
@@ -218,6 +227,7 @@ void TestInstallWnd::shortcuts_data()
     QTest::newRow("empty values") << true << int(EmptyValues) << translatedName;
     QTest::newRow("missing values") << true << int(MissingValues) << translatedName;
     QTest::newRow("empty desktop only") << true << int(EmptyDesktopOnly) << translatedName;
+    QTest::newRow("blank and relative values") << true << int(BlankAndRelative) << translatedName;
 }
 
 void TestInstallWnd::shortcuts()
@@ -258,6 +268,11 @@ void TestInstallWnd::shortcuts()
             break;
         case EmptyDesktopOnly:
             key->setValue(QStringLiteral("Common Desktop"), QString());
+            break;
+        case BlankAndRelative:
+            key->setValue(QStringLiteral("Common Desktop"), QStringLiteral(" \t"));
+            key->setValue(QStringLiteral("Common Programs"),
+                          QStringLiteral("ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"));
             break;
         default:
             break;
@@ -300,6 +315,34 @@ void TestInstallWnd::shortcuts()
                            + QStringLiteral(".lnk"))
                          .isSymLink());
     }
+}
+
+// No usable value and no standard folder: no shortcut is made anywhere, in
+// particular none at a root or below the working folder.
+void TestInstallWnd::noShortcutsWithoutFolders()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the standard folders cannot be taken away from a real Windows");
+#endif
+    const QString rootPath = system->root().chopped(1);
+    {
+        const auto key = Platform::openRegistryKey(shellFoldersKey);
+        key->setValue(QStringLiteral("Common Desktop"), QString());
+        key->setValue(QStringLiteral("Common Programs"), QStringLiteral("Programs"));
+    }
+    const QStringList before = RootSnapshot::listing(rootPath, {}).keys();
+    const QStringList workingBefore = QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const bool rootLinkBefore
+            = QFileInfo(QStringLiteral("/") + translatedName + QStringLiteral(".lnk")).exists();
+    qputenv("MIREVALE_NO_STANDARD_FOLDERS", "1");
+    const auto window = makeWindow(true);
+    window->CreateShortcuts();
+    qunsetenv("MIREVALE_NO_STANDARD_FOLDERS");
+
+    QCOMPARE(RootSnapshot::listing(rootPath, {}).keys(), before);
+    QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot), workingBefore);
+    QCOMPARE(QFileInfo(QStringLiteral("/") + translatedName + QStringLiteral(".lnk")).exists(),
+             rootLinkBefore);
 }
 
 void TestInstallWnd::shortcutsReplaced_data()

@@ -1,0 +1,399 @@
+// Folders by handle on Windows: every entry is opened with NtCreateFile
+// relative to its folder's handle and with FILE_OPEN_REPARSE_POINT, so a
+// junction or symbolic link is opened as itself and never followed.
+#include "FolderHandle.h"
+
+#include <QDir>
+
+#include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+#include <winternl.h>
+
+#include <vector>
+
+#ifndef FILE_OPEN
+#define FILE_OPEN 0x00000001
+#endif
+#ifndef FILE_CREATE
+#define FILE_CREATE 0x00000002
+#endif
+#ifndef FILE_DIRECTORY_FILE
+#define FILE_DIRECTORY_FILE 0x00000001
+#endif
+#ifndef FILE_SYNCHRONOUS_IO_NONALERT
+#define FILE_SYNCHRONOUS_IO_NONALERT 0x00000020
+#endif
+#ifndef FILE_OPEN_FOR_BACKUP_INTENT
+#define FILE_OPEN_FOR_BACKUP_INTENT 0x00004000
+#endif
+#ifndef FILE_OPEN_REPARSE_POINT
+#define FILE_OPEN_REPARSE_POINT 0x00200000
+#endif
+#ifndef OBJ_CASE_INSENSITIVE
+#define OBJ_CASE_INSENSITIVE 0x00000040
+#endif
+#ifndef FILE_DISPOSITION_FLAG_DELETE
+#define FILE_DISPOSITION_FLAG_DELETE 0x00000001
+#define FILE_DISPOSITION_FLAG_POSIX_SEMANTICS 0x00000002
+#endif
+
+namespace Platform {
+
+namespace {
+
+const NTSTATUS statusObjectNameNotFound = NTSTATUS(0xC0000034L);
+const NTSTATUS statusObjectPathNotFound = NTSTATUS(0xC000003AL);
+const NTSTATUS statusNotADirectory = NTSTATUS(0xC0000103L);
+
+// Full control for SYSTEM and Administrators, read and execute for Users,
+// inherited by everything below; nothing inherited from above; owned by
+// Administrators.
+const wchar_t protectedSddl[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+using NtCreateFileFn = NTSTATUS(NTAPI *)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
+                                         PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+
+NtCreateFileFn ntCreateFile()
+{
+    // ntdll is in every process; nothing is loaded.
+    static const auto function = reinterpret_cast<NtCreateFileFn>(reinterpret_cast<void *>(
+            GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtCreateFile")));
+    return function;
+}
+
+// Opens `name` relative to the folder `parent`, never following a reparse
+// point. Returns the status; *handle is INVALID_HANDLE_VALUE on failure.
+NTSTATUS openRelative(HANDLE parent, const QString &name, ACCESS_MASK access, ULONG share,
+                      ULONG disposition, ULONG options, PSECURITY_DESCRIPTOR security,
+                      HANDLE *handle)
+{
+    *handle = INVALID_HANDLE_VALUE;
+    const NtCreateFileFn create = ntCreateFile();
+    if (!create || name.isEmpty() || name.size() > 32767)
+        return NTSTATUS(0xC0000001L);
+    std::vector<wchar_t> buffer(size_t(name.size()) + 1, L'\0');
+    name.toWCharArray(buffer.data());
+    UNICODE_STRING unicode;
+    unicode.Buffer = buffer.data();
+    unicode.Length = USHORT(name.size() * sizeof(wchar_t));
+    unicode.MaximumLength = USHORT(unicode.Length + sizeof(wchar_t));
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &unicode, OBJ_CASE_INSENSITIVE, parent, security);
+    IO_STATUS_BLOCK status;
+    HANDLE opened = nullptr;
+    const NTSTATUS result = create(&opened, access | SYNCHRONIZE, &attributes, &status, nullptr,
+                                   FILE_ATTRIBUTE_NORMAL, share, disposition,
+                                   options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT
+                                           | FILE_OPEN_FOR_BACKUP_INTENT,
+                                   nullptr, 0);
+    if (result >= 0)
+        *handle = opened;
+    return result;
+}
+
+bool attributesOf(HANDLE handle, DWORD *attributes)
+{
+    FILE_ATTRIBUTE_TAG_INFO info;
+    if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info))
+        return false;
+    *attributes = info.FileAttributes;
+    return true;
+}
+
+bool isRealFolder(DWORD attributes)
+{
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+FolderHandle::Kind kindOfAttributes(DWORD attributes)
+{
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return FolderHandle::Kind::Link;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return FolderHandle::Kind::Folder;
+    return FolderHandle::Kind::File;
+}
+
+// Deletes what the handle is open on (opened with DELETE): POSIX semantics
+// first, so that the name is gone at once and its folder can go right after;
+// the classic disposition where the file system does not offer them.
+bool disposeOf(HANDLE handle)
+{
+    FILE_DISPOSITION_INFO_EX ex;
+    ex.Flags = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS;
+    // FileDispositionInfoEx (Windows 10 1607 and later); older headers lack the name.
+    const auto dispositionEx = FILE_INFO_BY_HANDLE_CLASS(21);
+    if (SetFileInformationByHandle(handle, dispositionEx, &ex, sizeof ex))
+        return true;
+    FILE_DISPOSITION_INFO classic;
+    classic.DeleteFile = TRUE;
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &classic, sizeof classic) != 0;
+}
+
+// The access and sharing of a folder handle of a walk: listing, reading its
+// security, changing it, and removing the folder once it is empty.
+const ACCESS_MASK folderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES
+        | READ_CONTROL | WRITE_DAC | WRITE_OWNER | DELETE;
+const ULONG shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+struct LocalFreeOnExit
+{
+    HLOCAL memory;
+    ~LocalFreeOnExit() { LocalFree(memory); }
+};
+
+} // namespace
+
+FolderHandle::FolderHandle(void *handle)
+    : m_handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle)
+{ }
+
+FolderHandle::~FolderHandle()
+{
+    if (m_handle)
+        CloseHandle(m_handle);
+}
+
+FolderHandle::FolderHandle(FolderHandle &&other) noexcept
+    : m_handle(other.m_handle)
+{
+    other.m_handle = nullptr;
+}
+
+FolderHandle &FolderHandle::operator=(FolderHandle &&other) noexcept
+{
+    if (this != &other) {
+        if (m_handle)
+            CloseHandle(m_handle);
+        m_handle = other.m_handle;
+        other.m_handle = nullptr;
+    }
+    return *this;
+}
+
+FolderHandle FolderHandle::open(const QString &path)
+{
+    const QString native = QDir::toNativeSeparators(path);
+    HANDLE handle
+            = CreateFileW(reinterpret_cast<LPCWSTR>(native.utf16()),
+                          FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | READ_CONTROL,
+                          shareAll, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return FolderHandle();
+    DWORD attributes = 0;
+    if (!attributesOf(handle, &attributes) || !isRealFolder(attributes)) {
+        CloseHandle(handle);
+        return FolderHandle();
+    }
+    return FolderHandle(handle);
+}
+
+bool FolderHandle::isValid() const
+{
+    return m_handle != nullptr;
+}
+
+FolderHandle FolderHandle::child(const QString &name, Opened *how) const
+{
+    Opened result = Opened::Failed;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (m_handle) {
+        NTSTATUS status = openRelative(m_handle, name, folderAccess, shareAll, FILE_OPEN, 0,
+                                       nullptr, &handle);
+        // Without the right to delete or re-secure it, the folder can still
+        // be searched for links.
+        if (status < 0 && status != statusObjectNameNotFound && status != statusObjectPathNotFound)
+            status = openRelative(m_handle, name,
+                                  FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES
+                                          | READ_CONTROL,
+                                  shareAll, FILE_OPEN, 0, nullptr, &handle);
+        if (status == statusObjectNameNotFound || status == statusObjectPathNotFound)
+            result = Opened::Missing;
+        else if (status == statusNotADirectory)
+            result = Opened::NotAFolder;
+    }
+    if (handle != INVALID_HANDLE_VALUE) {
+        DWORD attributes = 0;
+        if (attributesOf(handle, &attributes) && isRealFolder(attributes)) {
+            if (how)
+                *how = Opened::Folder;
+            return FolderHandle(handle);
+        }
+        CloseHandle(handle);
+        result = Opened::NotAFolder;
+    }
+    if (how)
+        *how = result;
+    return FolderHandle();
+}
+
+bool FolderHandle::list(QVector<Entry> *entries) const
+{
+    entries->clear();
+    if (!m_handle)
+        return false;
+    std::vector<unsigned char> buffer(64 * 1024);
+    FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+    for (;;) {
+        if (!GetFileInformationByHandleEx(m_handle, kind, buffer.data(), DWORD(buffer.size())))
+            return GetLastError() == ERROR_NO_MORE_FILES;
+        kind = FileIdBothDirectoryInfo;
+        size_t offset = 0;
+        for (;;) {
+            const auto *info
+                    = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO *>(buffer.data() + offset);
+            const QString name = QString::fromWCharArray(info->FileName,
+                                                         int(info->FileNameLength / sizeof(WCHAR)));
+            if (name != QLatin1String(".") && name != QLatin1String("..")) {
+                Entry entry;
+                entry.name = name;
+                entry.kind = kindOfAttributes(info->FileAttributes);
+                entry.hidden
+                        = info->FileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+                entries->append(entry);
+            }
+            if (info->NextEntryOffset == 0)
+                break;
+            offset += info->NextEntryOffset;
+        }
+    }
+}
+
+FolderHandle::Kind FolderHandle::kindOf(const QString &name) const
+{
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    const NTSTATUS status = openRelative(m_handle, name, FILE_READ_ATTRIBUTES, shareAll, FILE_OPEN,
+                                         0, nullptr, &handle);
+    if (status == statusObjectNameNotFound || status == statusObjectPathNotFound)
+        return Kind::Gone;
+    if (handle == INVALID_HANDLE_VALUE)
+        return Kind::Other;
+    DWORD attributes = 0;
+    const bool known = attributesOf(handle, &attributes);
+    CloseHandle(handle);
+    return known ? kindOfAttributes(attributes) : Kind::Other;
+}
+
+bool FolderHandle::remove(const QString &name) const
+{
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (!m_handle
+        || openRelative(m_handle, name, DELETE | FILE_READ_ATTRIBUTES, shareAll, FILE_OPEN, 0,
+                        nullptr, &handle)
+                < 0)
+        return false;
+    // A real folder is never removed here: it may have replaced the file or
+    // link that was listed.
+    DWORD attributes = 0;
+    const bool removable
+            = attributesOf(handle, &attributes) && !isRealFolder(attributes) && disposeOf(handle);
+    CloseHandle(handle);
+    return removable;
+}
+
+bool FolderHandle::removeFolder(const QString &name, const FolderHandle &folder) const
+{
+    // Through the folder's own handle: whatever the name means by now, the
+    // folder that was emptied is the one removed.
+    Q_UNUSED(name);
+    return m_handle && folder.m_handle && disposeOf(folder.m_handle);
+}
+
+FolderHandle FolderHandle::createProtected(const QString &name) const
+{
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (!m_handle
+        || !ConvertStringSecurityDescriptorToSecurityDescriptorW(protectedSddl, SDDL_REVISION_1,
+                                                                 &security, nullptr))
+        return FolderHandle();
+    const LocalFreeOnExit release {security};
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    // Created with its permissions in one step: there is no moment in which
+    // the folder exists with the ones it would inherit. Shared without
+    // FILE_SHARE_DELETE, so it cannot be renamed or replaced while held.
+    if (openRelative(m_handle, name, folderAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
+                     FILE_DIRECTORY_FILE, security, &handle)
+        < 0)
+        return FolderHandle();
+    return FolderHandle(handle);
+}
+
+bool FolderHandle::protect() const
+{
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (!m_handle
+        || !ConvertStringSecurityDescriptorToSecurityDescriptorW(protectedSddl, SDDL_REVISION_1,
+                                                                 &security, nullptr))
+        return false;
+    const LocalFreeOnExit release {security};
+    // SetKernelObjectSecurity sets this folder's descriptor only: nothing
+    // below it is walked (the content may still be a stranger's, with
+    // junctions in it).
+    return SetKernelObjectSecurity(m_handle,
+                                   OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION
+                                           | PROTECTED_DACL_SECURITY_INFORMATION,
+                                   security)
+            != 0;
+}
+
+bool FolderHandle::trustedOwner() const
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (!m_handle
+        || GetSecurityInfo(m_handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                           nullptr, nullptr, &security)
+                != ERROR_SUCCESS)
+        return false;
+    const LocalFreeOnExit release {security};
+    return IsWellKnownSid(owner, WinLocalSystemSid)
+            || IsWellKnownSid(owner, WinBuiltinAdministratorsSid);
+}
+
+bool FolderHandle::restoreInherited(const FolderHandle &parent) const
+{
+    if (!m_handle || !parent.m_handle)
+        return false;
+    // An empty, unprotected DACL: the folder has nothing of its own and
+    // takes what its parent passes on; the system propagates that to what
+    // was unpacked below it.
+    ACL empty;
+    if (!InitializeAcl(&empty, sizeof empty, ACL_REVISION))
+        return false;
+    return SetSecurityInfo(m_handle, SE_FILE_OBJECT,
+                           DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                           nullptr, nullptr, &empty, nullptr)
+            == ERROR_SUCCESS;
+}
+
+QString securityDescriptor(const QString &path)
+{
+    const QString native = QDir::toNativeSeparators(path);
+    HANDLE handle = CreateFileW(reinterpret_cast<LPCWSTR>(native.utf16()), READ_CONTROL,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return QString();
+    PSECURITY_DESCRIPTOR security = nullptr;
+    const DWORD read = GetSecurityInfo(handle, SE_FILE_OBJECT,
+                                       OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                       nullptr, nullptr, nullptr, nullptr, &security);
+    CloseHandle(handle);
+    if (read != ERROR_SUCCESS)
+        return QString();
+    const LocalFreeOnExit release {security};
+    LPWSTR text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+                security, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                &text, nullptr))
+        return QString();
+    const QString result = QString::fromWCharArray(text);
+    LocalFree(text);
+    return result;
+}
+
+} // namespace Platform
