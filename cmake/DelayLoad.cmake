@@ -9,8 +9,10 @@
 #
 # mirevale_delay_load(<folder> <dll>...) makes, for each DLL, a delay-import
 # library lib<dll>.a in <folder> from MinGW's import library of the same name,
-# and puts <folder> first on the library search path, so that every "-l<dll>"
-# of the build (Qt's own included) links the delay-import library instead.
+# and links it instead of the import library everywhere: "-l<dll>" finds it
+# first on the library search path, and the full paths of the import
+# libraries in the link interfaces of the imported (Qt) targets are replaced.
+# Call it after find_package(Qt5).
 function(mirevale_delay_load folder)
     find_program(MIREVALE_DLLTOOL NAMES ${MINGW_PREFIX}-dlltool REQUIRED)
     find_program(MIREVALE_NM NAMES ${MINGW_PREFIX}-nm REQUIRED)
@@ -32,7 +34,27 @@ function(mirevale_delay_load folder)
                     --dllname ${dll}.dll --output-delaylib ${out}
                 COMMAND_ERROR_IS_FATAL ANY)
         endif()
+        list(APPEND replacements "${import_lib}|${out}")
         unset(import_lib)
     endforeach()
     link_directories(BEFORE ${folder})
+
+    get_property(targets DIRECTORY ${CMAKE_SOURCE_DIR} PROPERTY IMPORTED_TARGETS)
+    foreach(target IN LISTS targets)
+        foreach(property IN ITEMS INTERFACE_LINK_LIBRARIES IMPORTED_LINK_INTERFACE_LIBRARIES
+                IMPORTED_LINK_INTERFACE_LIBRARIES_RELEASE)
+            get_target_property(libraries ${target} ${property})
+            if(NOT libraries)
+                continue()
+            endif()
+            foreach(replacement IN LISTS replacements)
+                string(REPLACE "|" ";" pair "${replacement}")
+                list(GET pair 0 from)
+                list(GET pair 1 to)
+                # Plain entries and entries inside generator expressions.
+                string(REPLACE "${from}" "${to}" libraries "${libraries}")
+            endforeach()
+            set_target_properties(${target} PROPERTIES ${property} "${libraries}")
+        endforeach()
+    endforeach()
 endfunction()
