@@ -210,6 +210,9 @@ void nativeShellOpen(const QString &path, ShellOpenAs as)
 
 bool createLink(const QString &target, const QString &linkPath)
 {
+    // QFile::link would overwrite a shortcut file that is there already.
+    if (QFileInfo::exists(linkPath) || QFileInfo(linkPath).isSymLink())
+        return false;
     return QFile::link(target, linkPath);
 }
 

@@ -96,6 +96,21 @@ Tree readTree(const QString &folder)
     return tree;
 }
 
+// How a run ended, for failure messages.
+QByteArray describe(const CXCopyThread &thread)
+{
+    QString text = QStringLiteral("refusal %1 %2; stopped %3;")
+                           .arg(int(thread.refusal()))
+                           .arg(thread.refusedFor().join(QLatin1Char(',')))
+                           .arg(thread.stopped());
+    for (const CXCopyThread::ExtractResult &result : thread.results())
+        text += QStringLiteral(" %1: outcome %2 exit %3;")
+                        .arg(result.archive)
+                        .arg(int(result.outcome))
+                        .arg(result.exitCode);
+    return text.toUtf8();
+}
+
 void setCommonAppData(const QVariant &value)
 {
     const std::unique_ptr<QSettings> key = Platform::openRegistryKey(shellFoldersKey);
@@ -284,7 +299,7 @@ void TestExtract::install()
     QCOMPARE(readTree(programDir()), programContent());
     QCOMPARE(readTree(data), dataContent());
     QVERIFY(QFileInfo(programDir() + QStringLiteral("/Tarvo高效学习法.exe")).isExecutable());
-    QVERIFY(thread.succeeded());
+    QVERIFY2(thread.succeeded(), describe(thread).constData());
     QVERIFY(!thread.stopped());
     QVERIFY(!thread.payloadMissing());
     const QVector<CXCopyThread::ExtractResult> results = thread.results();
