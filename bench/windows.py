@@ -16,7 +16,7 @@ import subprocess
 import threading
 import time
 
-from Xlib import X, display
+from Xlib import X, display, error
 
 PRODUCT = "Tarvo高效学习法"
 UNINSTALL_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Mirevale"
@@ -27,18 +27,6 @@ INSTALL_BUTTON = (329, 397)
 PEER_TITLE = r"^MirevaleNSIS$"
 FLOOR_TITLE = r"^bench_minimal"
 DOWNLOADS = r"C:\users\Public\Downloads\mirevale-bench"
-
-
-def _name_of(window):
-    for atom in ("_NET_WM_NAME", "WM_NAME"):
-        try:
-            prop = window.get_full_property(window.display.intern_atom(atom), X.AnyPropertyType)
-        except Exception:  # the window went away
-            return ""
-        if prop and prop.value:
-            value = prop.value
-            return value.decode("utf-8", "replace") if isinstance(value, bytes) else str(value)
-    return ""
 
 
 class MapWatcher:
@@ -52,6 +40,17 @@ class MapWatcher:
         self.root.change_attributes(event_mask=X.SubstructureNotifyMask)
         self.display.sync()
 
+    def name(self, window):
+        for atom in ("_NET_WM_NAME", "WM_NAME"):
+            try:
+                prop = window.get_full_property(self.display.intern_atom(atom), X.AnyPropertyType)
+            except error.XError:  # the window went away
+                return ""
+            if prop and prop.value:
+                value = prop.value
+                return value.decode("utf-8", "replace") if isinstance(value, bytes) else str(value)
+        return ""
+
     def drain(self):
         while self.display.pending_events():
             self.display.next_event()
@@ -61,17 +60,19 @@ class MapWatcher:
         matches title."""
         deadline = time.monotonic() + timeout
         pattern = re.compile(title)
+        mapped = []  # (stamp, window): a window may get its name after the map
         while True:
             while self.display.pending_events():
                 event = self.display.next_event()
                 if event.type == X.MapNotify:
-                    stamp = time.monotonic_ns()
-                    if pattern.search(_name_of(event.window)):
-                        return stamp, event.window
+                    mapped.append((time.monotonic_ns(), event.window))
+            for stamp, window in mapped:
+                if pattern.search(self.name(window)):
+                    return stamp, window
             left = deadline - time.monotonic()
             if left <= 0:
                 raise RuntimeError("no window named %s within %d s" % (title, timeout))
-            select.select([self.display], [], [], left)
+            select.select([self.display], [], [], min(left, 0.05))
 
     def origin(self, window):
         """The window's top left corner on the screen."""
