@@ -16,7 +16,9 @@ BUILD=$ROOT/${MIREVALE_WINDOWS_BUILD_DIR:-build-windows}
 BIN=$BUILD/bin
 WORK=$BUILD/sign-test
 PASSWORD='#m8qzl#*&^%$!'
-CERT_PASSWORD='pa$s wörd "x"'
+# A password with a space, quotes and a dollar sign, taken literally.
+# shellcheck disable=SC2016,SC2089,SC2090
+export CERT_PASSWORD='pa$s wörd "x"'
 
 failures=0
 pass() { echo "sign-test: ok    $*"; }
@@ -42,7 +44,6 @@ make_cert() {
     openssl pkcs12 -export -inkey "$WORK/$1.key" -in "$WORK/$1.pem" -name "$1" \
         -passout env:CERT_PASSWORD -out "$WORK/$1.p12"
 }
-export CERT_PASSWORD
 make_cert publisher codeSigning
 make_cert server serverAuth
 
@@ -97,6 +98,7 @@ cp "$BIN/MirevaleSetup.exe" "$WORK/changed.exe"
 size=$(stat -c %s "$WORK/changed.exe")
 offset=$((size / 2))
 byte=$(od -An -tu1 -j "$offset" -N1 "$WORK/changed.exe" | tr -d ' ')
+# shellcheck disable=SC2059
 printf "$(printf '\\%03o' $(((byte + 1) % 256)))" \
     | dd of="$WORK/changed.exe" bs=1 seek="$offset" conv=notrunc status=none
 check "one changed byte breaks the signature" not verified "$WORK/changed.exe" "$WORK/publisher.pem"
