@@ -176,6 +176,7 @@ class WindowsBench:
         downloads folder."""
         self.log("windows: Wine prefix %s" % self.env["WINEPREFIX"])
         self.wine("cmd", "/c", "exit", "0").wait()
+        subprocess.run(["wineserver", "-w"], env=self.env)  # until the first one has ended
         subprocess.run(["wineserver", "-p"], env=self.env, check=True)
         shutil.rmtree(self.downloads, ignore_errors=True)
         os.makedirs(self.downloads)
