@@ -203,7 +203,7 @@ void CMVInstallWnd::OnInstallBtnClked()
             return;
         installButton->setTexts(tr("Installing..."), QString());
         installButton->setInteractive(false);
-        agreeCheckBox->m_interactive = false;
+        agreeCheckBox->setInteractive(false);
         linkButton->setInteractive(false);
         ++slideIndex;
         if (slideIndex == 4)
@@ -218,7 +218,9 @@ void CMVInstallWnd::OnInstallBtnClked()
     } else if (installState == StateFinished) {
         leaving = true;
         close();
-        ShellOpen(installDir + productName + QStringLiteral(".exe"));
+        // The program runs as the signed-in user, not with the installer's
+        // administrator rights, so that its files and settings are theirs.
+        ShellOpenAsUser(installDir + productName + QStringLiteral(".exe"));
         QCoreApplication::exit(0);
     }
 }
@@ -294,6 +296,7 @@ void CMVInstallWnd::LeaveAfterStop()
 {
     leaving = true;
     close();
+    // The uninstaller keeps the administrator rights it needs.
     ShellOpen(installDir + QStringLiteral("uninstall.exe"));
     QCoreApplication::exit(0);
 }

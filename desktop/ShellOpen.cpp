@@ -8,3 +8,8 @@ void ShellOpen(const QString &path)
     // path never reaches the shell cut short.
     Platform::shellOpen(path);
 }
+
+void ShellOpenAsUser(const QString &path)
+{
+    Platform::shellOpenAsUser(path);
+}

@@ -1,7 +1,8 @@
 // Fuzzer of the extractor front end's command line: the arguments (bytes
 // separated by zero bytes; the first piece is the program) are rewritten and
 // joined into a Windows command line, which 7-Zip's own splitting must turn
-// back into exactly the same arguments.
+// back into exactly the same arguments. The same pieces are also read as
+// UTF-16, as the Windows front end reads its arguments.
 #include "ArgRewrite.h"
 
 #include <cstdint>
@@ -84,6 +85,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     const std::string program = pieces.front();
     const std::vector<std::string> args(pieces.begin() + 1, pieces.end());
+
+    // Each argument's bytes as UTF-16 units (pairs, little-endian): refused
+    // exactly when one is not valid UTF-16, else read as its UTF-8 form.
+    std::vector<std::u16string> wide;
+    std::vector<std::string> converted;
+    bool valid = true;
+    for (const std::string &arg : args) {
+        std::u16string units;
+        for (std::size_t i = 0; i + 1 < arg.size(); i += 2)
+            units.push_back(char16_t(uint8_t(arg[i]) | (uint8_t(arg[i + 1]) << 8)));
+        std::string utf8;
+        if (!launcher::utf16ToUtf8(units, utf8)) {
+            valid = false;
+            if (!utf8.empty())
+                fail("a refused UTF-16 text still has a UTF-8 form");
+        }
+        wide.push_back(units);
+        converted.push_back(utf8);
+    }
+    const launcher::RewriteResult fromWide = launcher::readArguments(wide);
+    if (!valid && (fromWide.ok || fromWide.error.empty() || !fromWide.args.empty()))
+        fail("an argument that is not valid UTF-16 was not refused");
+    if (valid) {
+        const launcher::RewriteResult fromUtf8 = launcher::rewriteArguments(converted);
+        if (fromWide.ok != fromUtf8.ok || fromWide.args != fromUtf8.args)
+            fail("UTF-16 arguments read otherwise than their UTF-8 form");
+    }
 
     const launcher::RewriteResult result = launcher::rewriteArguments(args);
     if (!result.ok) {

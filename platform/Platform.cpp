@@ -20,7 +20,9 @@ void setShellOpenHook(ShellOpenHook hook)
     shellOpenHook = std::move(hook);
 }
 
-void shellOpen(const QString &path)
+namespace {
+
+void open(const QString &path, ShellOpenAs as)
 {
     ShellOpenHook hook;
     {
@@ -28,9 +30,21 @@ void shellOpen(const QString &path)
         hook = shellOpenHook;
     }
     if (hook)
-        hook(path);
+        hook(path, as);
     else
-        nativeShellOpen(path);
+        nativeShellOpen(path, as);
+}
+
+} // namespace
+
+void shellOpen(const QString &path)
+{
+    open(path, ShellOpenAs::Installer);
+}
+
+void shellOpenAsUser(const QString &path)
+{
+    open(path, ShellOpenAs::SignedInUser);
 }
 
 } // namespace Platform

@@ -46,12 +46,26 @@ QString standardFolder(StandardFolder folder);
 // folder was created; false when it exists already or its parent is missing.
 bool createDirectory(const QString &path);
 
-// ShellExecuteW with the verb "open". Returns at once; reports nothing.
+// Whose rights a program opened through the shell runs with.
+enum class ShellOpenAs {
+    Installer, // the installer's own (administrator on Windows)
+    SignedInUser // the signed-in user's, without the installer's elevation
+};
+
+// ShellExecuteW with the verb "open", with the installer's rights. Returns
+// at once; reports nothing.
 void shellOpen(const QString &path);
 
-// Test seam: while a hook is set, shellOpen hands the path to it and starts
-// nothing. An empty function removes the hook.
-using ShellOpenHook = std::function<void(const QString &path)>;
+// Opens path with the verb "open" as the signed-in user: on Windows the
+// desktop shell's own process (Explorer) opens it, so the program does not
+// inherit the installer's administrator rights. Where there is no desktop
+// shell, the same as shellOpen. Returns at once; reports nothing.
+void shellOpenAsUser(const QString &path);
+
+// Test seam: while a hook is set, shellOpen and shellOpenAsUser hand it the
+// path and the rights the program would get, and start nothing. An empty
+// function removes the hook.
+using ShellOpenHook = std::function<void(const QString &path, ShellOpenAs as)>;
 void setShellOpenHook(ShellOpenHook hook);
 
 // A shell link at linkPath pointing at target (QFile::link: a .lnk file on

@@ -220,7 +220,8 @@ bool createDirectory(const QString &path)
     return QDir().mkdir(folder);
 }
 
-void nativeShellOpen(const QString &path)
+// Nothing here is elevated: both ways start the program alike.
+void nativeShellOpen(const QString &path, ShellOpenAs)
 {
     const QFileInfo info(QString(path).replace(QLatin1Char('\\'), QLatin1Char('/')));
     if (info.isFile() && info.isExecutable()) {

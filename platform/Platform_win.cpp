@@ -9,8 +9,13 @@
 
 #include <windows.h>
 
+#include <exdisp.h>
 #include <knownfolders.h>
+#include <oleauto.h>
+#include <servprov.h>
 #include <shellapi.h>
+#include <shldisp.h>
+#include <shlguid.h>
 #include <shlobj.h>
 
 #include <vector>
@@ -21,6 +26,129 @@ void restrictDllSearch()
 {
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
+
+namespace {
+
+// A path for the file functions: native separators, and for a full path the
+// extended-length form ("\\?\C:\..." or "\\?\UNC\server\share\..."), so
+// that no MAX_PATH limit applies. The extended form turns off Windows' own
+// normalisation, so GetFullPathNameW does it first (".", "..", trailing dots
+// and spaces, "/"). A relative path is left to Windows as it is.
+std::wstring win32Path(const QString &path)
+{
+    const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
+    const bool drive = native.size() >= 3 && native[1] == L':' && native[2] == L'\\';
+    const bool unc = native.size() > 2 && native[0] == L'\\' && native[1] == L'\\';
+    if (!drive && !unc)
+        return native;
+    if (native.compare(0, 4, L"\\\\?\\") == 0 || native.compare(0, 4, L"\\\\.\\") == 0)
+        return native;
+    const DWORD size = GetFullPathNameW(native.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return native;
+    std::wstring full(size, L'\0');
+    full.resize(GetFullPathNameW(native.c_str(), size, &full[0], nullptr));
+    if (full.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC" + full.substr(1);
+    return L"\\\\?\\" + full;
+}
+
+// Releases a COM interface when it goes out of scope.
+template<class T>
+class ComRef
+{
+public:
+    ComRef() = default;
+    ComRef(const ComRef &) = delete;
+    ComRef &operator=(const ComRef &) = delete;
+    ~ComRef()
+    {
+        if (m_p)
+            m_p->Release();
+    }
+    T *get() const { return m_p; }
+    T *operator->() const { return m_p; }
+    void **out() { return reinterpret_cast<void **>(&m_p); }
+
+private:
+    T *m_p = nullptr;
+};
+
+// Asks the desktop shell (Explorer, running as the signed-in user) to open
+// the file: IShellWindows finds the desktop window, whose browser's active
+// view hands out the shell's automation object, and its ShellExecute runs
+// in Explorer's process. False when any step fails, for example when no
+// Explorer runs as the desktop shell.
+bool openThroughDesktopShell(const std::wstring &file, const std::wstring &folder)
+{
+    ComRef<IShellWindows> windows;
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows,
+                                windows.out())))
+        return false;
+    VARIANT location;
+    VariantInit(&location);
+    location.vt = VT_I4;
+    location.lVal = CSIDL_DESKTOP;
+    VARIANT empty;
+    VariantInit(&empty);
+    long window = 0;
+    ComRef<IDispatch> desktop;
+    // S_FALSE and no object when there is no desktop window.
+    if (windows->FindWindowSW(&location, &empty, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
+                              reinterpret_cast<IDispatch **>(desktop.out()))
+                != S_OK
+        || !desktop.get())
+        return false;
+    ComRef<IServiceProvider> provider;
+    ComRef<IShellBrowser> browser;
+    ComRef<IShellView> view;
+    ComRef<IDispatch> background;
+    ComRef<IShellFolderViewDual> folderView;
+    ComRef<IDispatch> application;
+    ComRef<IShellDispatch2> shell;
+    if (FAILED(desktop->QueryInterface(IID_IServiceProvider, provider.out()))
+        || FAILED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.out()))
+        || FAILED(browser->QueryActiveShellView(reinterpret_cast<IShellView **>(view.out())))
+        || FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.out()))
+        || FAILED(background->QueryInterface(IID_IShellFolderViewDual, folderView.out()))
+        || FAILED(folderView->get_Application(reinterpret_cast<IDispatch **>(application.out())))
+        || !application.get()
+        || FAILED(application->QueryInterface(IID_IShellDispatch2, shell.out())))
+        return false;
+
+    BSTR name = SysAllocStringLen(file.data(), UINT(file.size()));
+    VARIANT arguments, directory, verb, show;
+    VariantInit(&arguments);
+    VariantInit(&directory);
+    VariantInit(&verb);
+    VariantInit(&show);
+    arguments.vt = VT_BSTR;
+    arguments.bstrVal = SysAllocString(L"");
+    directory.vt = VT_BSTR;
+    directory.bstrVal = SysAllocStringLen(folder.data(), UINT(folder.size()));
+    verb.vt = VT_BSTR;
+    verb.bstrVal = SysAllocString(L"open");
+    show.vt = VT_I4;
+    show.lVal = SW_SHOWNORMAL;
+    const bool ok = name && arguments.bstrVal && directory.bstrVal && verb.bstrVal
+            && SUCCEEDED(shell->ShellExecute(name, arguments, directory, verb, show));
+    SysFreeString(name);
+    VariantClear(&arguments);
+    VariantClear(&directory);
+    VariantClear(&verb);
+    return ok;
+}
+
+void shellExecute(const QString &path)
+{
+    // As long as the path needs, with its terminating zero.
+    const QString nativePath = QDir::toNativeSeparators(path);
+    std::vector<wchar_t> file(size_t(nativePath.size()) + 1, L'\0');
+    nativePath.toWCharArray(file.data());
+    ShellExecuteW(nullptr, L"open", file.data(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+} // namespace
 
 QString systemRoot()
 {
@@ -57,17 +185,27 @@ QString standardFolder(StandardFolder folder)
 
 bool createDirectory(const QString &path)
 {
-    const QString nativePath = QDir::toNativeSeparators(path);
-    return CreateDirectoryW(reinterpret_cast<LPCWSTR>(nativePath.utf16()), nullptr) != 0;
+    return CreateDirectoryW(win32Path(path).c_str(), nullptr) != 0;
 }
 
-void nativeShellOpen(const QString &path)
+void nativeShellOpen(const QString &path, ShellOpenAs as)
 {
-    // As long as the path needs, with its terminating zero.
-    const QString nativePath = QDir::toNativeSeparators(path);
-    std::vector<wchar_t> file(size_t(nativePath.size()) + 1, L'\0');
-    nativePath.toWCharArray(file.data());
-    ShellExecuteW(nullptr, L"open", file.data(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (as == ShellOpenAs::SignedInUser) {
+        // The desktop shell runs as the signed-in user; what it starts does
+        // not inherit our elevation. Without a desktop shell (no Explorer,
+        // or another shell) the program is started as below, with the
+        // installer's rights: there is no other user process to ask.
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        const QString nativePath = QDir::toNativeSeparators(path);
+        const bool opened = openThroughDesktopShell(
+                nativePath.toStdWString(),
+                QDir::toNativeSeparators(QFileInfo(path).absolutePath()).toStdWString());
+        if (SUCCEEDED(com))
+            CoUninitialize();
+        if (opened)
+            return;
+    }
+    shellExecute(path);
 }
 
 bool createLink(const QString &target, const QString &linkPath)
@@ -80,8 +218,7 @@ bool createLink(const QString &target, const QString &linkPath)
 // installation is a file like any other.
 bool isLink(const QFileInfo &info)
 {
-    const QString nativePath = QDir::toNativeSeparators(info.absoluteFilePath());
-    const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(nativePath.utf16()));
+    const DWORD attributes = GetFileAttributesW(win32Path(info.absoluteFilePath()).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 

@@ -522,6 +522,7 @@ private slots:
         QTest::newRow("leave") << int(QEvent::Leave);
         QTest::newRow("focus in") << int(QEvent::FocusIn);
         QTest::newRow("focus out") << int(QEvent::FocusOut);
+        QTest::newRow("space key") << int(QEvent::KeyPress);
     }
 
     void nonInteractiveIgnores()
@@ -543,6 +544,8 @@ private slots:
             sendPlain(m_button, type);
         else if (type == QEvent::FocusIn || type == QEvent::FocusOut)
             sendFocus(m_button, type);
+        else if (type == QEvent::KeyPress)
+            QTest::keyClick(m_button, Qt::Key_Space);
         else
             sendMouse(m_button, type, QPoint(20, 20), Qt::LeftButton,
                       type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton);
@@ -553,6 +556,10 @@ private slots:
         QCOMPARE(hovered.count() + hoveredAt.count() + toolkit.count() + indexed.count()
                          + pressedSpy.count(),
                  0);
+        // Out of the focus chain while switched off; back in when on again.
+        QCOMPARE(m_button->focusPolicy(), Qt::NoFocus);
+        m_button->setInteractive(true);
+        QCOMPARE(m_button->focusPolicy(), Qt::StrongFocus);
     }
 
     void interactivityOffBetweenPressAndRelease()

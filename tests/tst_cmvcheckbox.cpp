@@ -2,6 +2,7 @@
 #include "PaintRecorder.h"
 #include "WidgetTestHelpers.h"
 
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -149,10 +150,55 @@ private slots:
         sendPlain(m_box, QEvent::Leave);
         QCOMPARE(indicatorColor(), QColor(0, 0, 255));
 
-        // The space bar still toggles a focused box.
+        // Nor does the space bar toggle a focused box.
         m_box->setFocus();
         QTest::keyClick(m_box, Qt::Key_Space);
-        QVERIFY(m_box->isChecked());
+        QVERIFY(!m_box->isChecked());
+    }
+
+    // Keys as a user types them: each goes to the widget that has the focus.
+    void keyboard_data()
+    {
+        QTest::addColumn<QString>("how"); // how the box was switched
+        QTest::addColumn<bool>("tab"); // reached by Tab from another widget
+        QTest::addColumn<bool>("toggles");
+        QTest::newRow("on, space") << "on" << false << true;
+        QTest::newRow("on, tab then space") << "on" << true << true;
+        QTest::newRow("off, space") << "off" << false << false;
+        QTest::newRow("off, tab then space") << "off" << true << false;
+        QTest::newRow("flag cleared, space") << "flag" << false << false;
+        QTest::newRow("on again, tab then space") << "on again" << true << true;
+    }
+
+    void keyboard()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, tab);
+        QFETCH(bool, toggles);
+        auto *other = new QPushButton(QStringLiteral("other"), m_host.get());
+        other->setGeometry(100, 100, 60, 30);
+        other->show();
+        QApplication::setActiveWindow(m_host.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
+        (tab ? static_cast<QWidget *>(other) : m_box)->setFocus();
+        if (how == QLatin1String("off") || how == QLatin1String("on again"))
+            m_box->setInteractive(false);
+        if (how == QLatin1String("on again"))
+            m_box->setInteractive(true);
+        if (how == QLatin1String("flag"))
+            m_box->m_interactive = false;
+        const auto focused = [this] {
+            QWidget *widget = QApplication::focusWidget();
+            return widget ? widget : m_host.get();
+        };
+        if (tab)
+            QTest::keyClick(focused(), Qt::Key_Tab);
+        QTest::keyClick(focused(), Qt::Key_Space);
+        QCOMPARE(m_box->isChecked(), toggles);
+        const bool off = how == QLatin1String("off");
+        // Switched off, the box gave up the focus and Tab passes it by.
+        QVERIFY(!(off && m_box->hasFocus()));
+        QCOMPARE(m_box->focusPolicy(), off ? Qt::NoFocus : Qt::StrongFocus);
     }
 
     void indicatorImages_data()

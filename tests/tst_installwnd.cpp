@@ -39,6 +39,8 @@ private slots:
     void linkDoesNothing();
     void fullInstallation();
     void installPressedTwice();
+    void keysDuringInstallation_data();
+    void keysDuringInstallation();
     void stopAnsweredNo();
     void stopAnsweredYes();
     void failedExtractionIsNoSuccess_data();
@@ -70,6 +72,7 @@ private:
     QTemporaryDir m_archives; // archives shared by all cases
     std::unique_ptr<QTemporaryDir> m_root; // a fresh system root per case
     QStringList m_opened; // what the window asked the shell to open
+    QList<Platform::ShellOpenAs> m_openedAs; // and with whose rights
     QList<qint64> m_extractors; // extractor processes seen in this case
 };
 
@@ -81,7 +84,10 @@ void TestInstallWnd::initTestCase()
     QCoreApplication::installTranslator(&m_translator);
     QVERIFY2(!TestArchives::realSevenZip().isEmpty(), "7-Zip is not installed");
     QVERIFY(QFileInfo(TestArchives::frontEnd()).isExecutable());
-    Platform::setShellOpenHook([this](const QString &path) { m_opened << path; });
+    Platform::setShellOpenHook([this](const QString &path, Platform::ShellOpenAs as) {
+        m_opened << path;
+        m_openedAs << as;
+    });
 
     // The program and data trees, packed once in each variant.
     const QString src = m_archives.path() + QStringLiteral("/src");
@@ -127,6 +133,7 @@ void TestInstallWnd::init()
     QVERIFY(m_root->isValid());
     qputenv("MIREVALE_SYSTEM_ROOT", m_root->path().toUtf8());
     m_opened.clear();
+    m_openedAs.clear();
     m_extractors.clear();
 }
 
@@ -381,6 +388,8 @@ void TestInstallWnd::fullInstallation()
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(!w->isVisible());
     QCOMPARE(m_opened, QStringList() << mainExe());
+    // As the signed-in user, not with the installer's rights.
+    QCOMPARE(m_openedAs, QList<Platform::ShellOpenAs>() << Platform::ShellOpenAs::SignedInUser);
 }
 
 void TestInstallWnd::installPressedTwice()
@@ -393,6 +402,46 @@ void TestInstallWnd::installPressedTwice()
     QCOMPARE(w->findChildren<CXCopyThread *>().size(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(w->installState, int(CMVInstallWnd::StateFinished), 60000);
     QCOMPARE(w->findChildren<CXCopyThread *>().size(), 1);
+}
+
+void TestInstallWnd::keysDuringInstallation_data()
+{
+    QTest::addColumn<bool>("boxFocused"); // the box had the focus before the start
+    QTest::addColumn<int>("tabs");
+    QTest::newRow("space on the focused box") << true << 0;
+    QTest::newRow("tab then space") << false << 1;
+    QTest::newRow("tab twice then space") << false << 2;
+    QTest::newRow("tab three times then space") << false << 3;
+}
+
+// While installing, the check box, the link and the Install button take no
+// key either: the agreement cannot be undone, nothing is clicked.
+void TestInstallWnd::keysDuringInstallation()
+{
+    QFETCH(bool, boxFocused);
+    QFETCH(int, tabs);
+    auto w = makeWindow(Slow);
+    QApplication::setActiveWindow(w.get());
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    if (boxFocused)
+        w->agreeCheckBox->setFocus();
+    tickAndInstall(*w);
+    QSignalSpy link(w->linkButton, SIGNAL(clicked()));
+    QSignalSpy install(w->installButton, SIGNAL(clicked()));
+    const auto focused = [&w] {
+        QWidget *widget = QApplication::focusWidget();
+        return widget ? widget : w.get();
+    };
+    for (int i = 0; i < tabs; ++i)
+        QTest::keyClick(focused(), Qt::Key_Tab);
+    QTest::keyClick(focused(), Qt::Key_Space);
+    QVERIFY(w->agreeCheckBox->isChecked());
+    QCOMPARE(link.count() + install.count(), 0);
+    for (QWidget *widget :
+         {static_cast<QWidget *>(w->agreeCheckBox), static_cast<QWidget *>(w->linkButton),
+          static_cast<QWidget *>(w->installButton)})
+        QVERIFY(!widget->hasFocus());
+    QCOMPARE(w->installState, int(CMVInstallWnd::StateInstalling));
 }
 
 void TestInstallWnd::stopAnsweredNo()
@@ -452,6 +501,8 @@ void TestInstallWnd::stopAnsweredYes()
     QVERIFY(w->copyThread->stopped());
     QCOMPARE(w->installState, int(CMVInstallWnd::StateInstalling));
     QCOMPARE(m_opened, QStringList() << uninstaller());
+    // The uninstaller keeps the installer's administrator rights.
+    QCOMPARE(m_openedAs, QList<Platform::ShellOpenAs>() << Platform::ShellOpenAs::Installer);
     QVERIFY(!hasUninstallEntry());
     QVERIFY(shortcutFiles().isEmpty());
     for (qint64 pid : qAsConst(m_extractors))

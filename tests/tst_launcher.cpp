@@ -27,6 +27,17 @@ Args toArgs(const QStringList &list)
     return args;
 }
 
+// The arguments as Windows hands them to the front end: UTF-16, exactly as
+// the QStrings hold them, unpaired surrogates included.
+std::vector<std::u16string> toUtf16Args(const QStringList &list)
+{
+    std::vector<std::u16string> args;
+    for (const QString &item : list)
+        args.emplace_back(reinterpret_cast<const char16_t *>(item.utf16()),
+                          std::size_t(item.size()));
+    return args;
+}
+
 QStringList toList(const Args &args)
 {
     QStringList list;
@@ -50,6 +61,8 @@ private slots:
     void rejectsMalformed();
     void windowsCommandLine_data();
     void windowsCommandLine();
+    void extendedLengthPath_data();
+    void extendedLengthPath();
 
     void extractsThroughFrontEnd_data();
     void extractsThroughFrontEnd();
@@ -118,14 +131,20 @@ void TestLauncher::rewrite_data()
             << QStringList {"x", "-aoa", "-bb3", "-sccUTF-8", "-o/d", "a.7z", "-r"};
     QTest::newRow("names after --") << QStringList {"x", "-o/d", "--", "-yo.7z", "-"}
                                     << QStringList {"x", "-o/d", "--", "-yo.7z", "-"};
+    // A character beyond the BMP arrives as a surrogate pair.
+    QTest::newRow("surrogate pair")
+            << QStringList {"x", "-p密\U0001F600", "-o/d/\U00010437", "a.7z"}
+            << QStringList {"x", "-p密\U0001F600", "-o/d/\U00010437", "a.7z"};
 }
 
 void TestLauncher::rewrite()
 {
     QFETCH(QStringList, input);
     QFETCH(QStringList, expected);
-    const launcher::RewriteResult result = launcher::rewriteArguments(toArgs(input));
+    // As the Windows front end reads them (UTF-16) and as the POSIX one does.
+    const launcher::RewriteResult result = launcher::readArguments(toUtf16Args(input));
     QVERIFY2(result.ok, result.error.c_str());
+    QCOMPARE(toList(launcher::rewriteArguments(toArgs(input)).args), expected);
     QCOMPARE(toList(result.args), expected);
     QVERIFY(result.error.empty());
 }
@@ -144,12 +163,19 @@ void TestLauncher::rejectsMalformed_data()
     QTest::newRow("two folders") << QStringList {"x", "-o/a", "-yo/b", "a.7z"};
     QTest::newRow("-y glued to unknown") << QStringList {"x", "-yao", "a.7z"};
     QTest::newRow("-y glued to dash") << QStringList {"x", "-y-o/d", "a.7z"};
+    // Not valid UTF-16: refused, never changed into something else.
+    const QString high(QChar(0xD83D));
+    const QString low(QChar(0xDE00));
+    QTest::newRow("lone high surrogate") << QStringList {"x", "-ppw" + high, "a.7z"};
+    QTest::newRow("lone low surrogate") << QStringList {"x", "-o/d" + low, "a.7z"};
+    QTest::newRow("surrogates reversed") << QStringList {"x", "a" + low + high + ".7z"};
+    QTest::newRow("high surrogate last") << QStringList {"x", "a.7z", "name" + high};
 }
 
 void TestLauncher::rejectsMalformed()
 {
     QFETCH(QStringList, input);
-    const launcher::RewriteResult result = launcher::rewriteArguments(toArgs(input));
+    const launcher::RewriteResult result = launcher::readArguments(toUtf16Args(input));
     QVERIFY(!result.ok);
     QVERIFY(!result.error.empty());
     QVERIFY(result.args.empty());
@@ -196,6 +222,44 @@ void TestLauncher::windowsCommandLine()
         // The argument may be a password: it never shows in the message.
         QVERIFY(error.find("se\"cret") == std::string::npos);
     }
+}
+
+void TestLauncher::extendedLengthPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected");
+
+    const QString deep = QStringLiteral("\\a").repeated(200);
+    QTest::newRow("drive") << "C:\\Program Files\\Mirevale"
+                           << "\\\\?\\C:\\Program Files\\Mirevale";
+    QTest::newRow("drive root") << "d:\\"
+                                << "\\\\?\\d:\\";
+    QTest::newRow("longer than MAX_PATH") << "C:" + deep << "\\\\?\\C:" + deep;
+    QTest::newRow("UNC") << "\\\\server\\share\\setup\\7z.exe"
+                         << "\\\\?\\UNC\\server\\share\\setup\\7z.exe";
+    QTest::newRow("already extended") << "\\\\?\\C:\\a"
+                                      << "\\\\?\\C:\\a";
+    QTest::newRow("extended UNC") << "\\\\?\\UNC\\s\\x"
+                                  << "\\\\?\\UNC\\s\\x";
+    QTest::newRow("device") << "\\\\.\\pipe\\x"
+                            << "\\\\.\\pipe\\x";
+    QTest::newRow("relative") << "setup\\7z.exe"
+                              << "setup\\7z.exe";
+    QTest::newRow("drive-relative") << "C:7z.exe"
+                                    << "C:7z.exe";
+    QTest::newRow("rooted, no drive") << "\\7z.exe"
+                                      << "\\7z.exe";
+    QTest::newRow("bare double backslash") << "\\\\"
+                                           << "\\\\";
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestLauncher::extendedLengthPath()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    QCOMPARE(QString::fromStdString(launcher::extendedLengthPath(path.toStdString())), expected);
+    QCOMPARE(QString::fromStdWString(launcher::extendedLengthPath(path.toStdWString())), expected);
 }
 
 QProcess *TestLauncher::startFrontEnd(const QStringList &args, const QString &workDir,
@@ -264,6 +328,19 @@ void TestLauncher::neverRunsItself_data()
     QTest::addColumn<bool>("ownFolderOnPath");
     QTest::addColumn<int>("exitCode");
 
+#ifdef Q_OS_WIN
+    // The shipped Windows front end runs only the 7-Zip beside it, whatever
+    // the environment says.
+    QTest::addColumn<QString>("besideIt"); // what 7za.exe beside the copy is
+    QTest::newRow("7za.exe beside it") << QString() << false << 0 << QStringLiteral("7za");
+    QTest::newRow("variable ignored") << QStringLiteral("C:/nonexistent/7zz.exe") << false << 0
+                                      << QStringLiteral("7za");
+    QTest::newRow("nothing beside it, own folder on PATH")
+            << QString() << true << 2 << QString();
+    QTest::newRow("7za.exe is the front end itself")
+            << QString() << false << 2 << QStringLiteral("front end");
+    return;
+#endif
     // The front end's own folder, first on PATH, holds a "7zz" that is the
     // front end itself: it must be skipped for the real one.
     QTest::newRow("own folder first on PATH") << QString() << true << 0;
@@ -286,7 +363,18 @@ void TestLauncher::neverRunsItself()
     QVERIFY(QDir().mkpath(folder));
     const QString copy = folder + QStringLiteral("/7z.exe");
     QVERIFY(QFile::copy(TestArchives::frontEnd(), copy));
+#ifdef Q_OS_WIN
+    QFETCH(QString, besideIt);
+    if (!besideIt.isEmpty()) {
+        QVERIFY(QFile::copy(besideIt == QLatin1String("7za") ? TestArchives::realSevenZip()
+                                                             : TestArchives::frontEnd(),
+                            folder + QStringLiteral("/7za.exe")));
+    }
+    const QChar pathSeparator = QLatin1Char(';');
+#else
     QVERIFY(QFile::link(copy, folder + QStringLiteral("/7zz")));
+    const QChar pathSeparator = QLatin1Char(':');
+#endif
     if (variable == QLatin1String("LINK"))
         variable = folder + QStringLiteral("/7zz");
     else if (variable == TestArchives::frontEnd())
@@ -294,7 +382,7 @@ void TestLauncher::neverRunsItself()
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     if (ownFolderOnPath)
-        env.insert(QStringLiteral("PATH"), folder + QLatin1Char(':') + env.value("PATH"));
+        env.insert(QStringLiteral("PATH"), folder + pathSeparator + env.value("PATH"));
     if (!variable.isEmpty())
         env.insert(QStringLiteral("MIREVALE_7ZIP"), variable);
     env.remove(QStringLiteral("MIREVALE_7ZIP_FRONT_END"));
@@ -310,6 +398,9 @@ void TestLauncher::neverRunsItself()
 
 void TestLauncher::replacesItselfWithSevenZip()
 {
+#ifdef Q_OS_WIN
+    QSKIP("On Windows the front end waits for 7-Zip in a job object instead");
+#endif
     // Without a password 7-Zip stops and asks on stdin: the process then
     // waiting must be 7-Zip itself, with the front end's process id.
     QProcess *process = startFrontEnd({"x", "-yo" + tmp.path() + "/asked", archive}, tmp.path());

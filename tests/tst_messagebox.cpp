@@ -318,13 +318,21 @@ void TestMessageBox::shellOpen()
     QFETCH(QString, path);
 
     QStringList opened;
-    Platform::setShellOpenHook([&](const QString &p) { opened.append(p); });
+    QList<Platform::ShellOpenAs> rights;
+    Platform::setShellOpenHook([&](const QString &p, Platform::ShellOpenAs as) {
+        opened.append(p);
+        rights.append(as);
+    });
     ShellOpen(path);
+    ShellOpenAsUser(path);
     Platform::setShellOpenHook({});
 
-    QCOMPARE(opened.size(), 1);
+    QCOMPARE(opened.size(), 2);
     QCOMPARE(opened.first().size(), path.size());
-    QCOMPARE(opened.first(), path);
+    QCOMPARE(opened, QStringList({path, path}));
+    QCOMPARE(rights,
+             QList<Platform::ShellOpenAs>(
+                     {Platform::ShellOpenAs::Installer, Platform::ShellOpenAs::SignedInUser}));
 }
 
 QTEST_MAIN(TestMessageBox)

@@ -582,11 +582,19 @@ void TestPlatform::shellOpenHook()
 {
     QFETCH(QString, path);
     QStringList received;
-    Platform::setShellOpenHook([&received](const QString &opened) { received << opened; });
+    QList<Platform::ShellOpenAs> rights;
+    Platform::setShellOpenHook([&](const QString &opened, Platform::ShellOpenAs as) {
+        received << opened;
+        rights << as;
+    });
     Platform::shellOpen(path);
-    QCOMPARE(received, QStringList {path});
+    Platform::shellOpenAsUser(path);
+    QCOMPARE(received, QStringList({path, path}));
+    QCOMPARE(rights,
+             QList<Platform::ShellOpenAs>(
+                     {Platform::ShellOpenAs::Installer, Platform::ShellOpenAs::SignedInUser}));
     Platform::setShellOpenHook({});
-    QCOMPARE(received.size(), 1);
+    QCOMPARE(received.size(), 2);
 }
 
 void TestPlatform::shellOpenStartsExecutableDetached()

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -41,6 +42,7 @@ CBaseButton::CBaseButton(QWidget *parent)
     , m_alignment(Qt::AlignCenter)
     , m_showSubText(false)
     , m_interactive(true)
+    , m_focusPolicy(focusPolicy())
 {
     setAttribute(Qt::WA_MouseTracking);
 }
@@ -79,6 +81,15 @@ void CBaseButton::setFonts(QFont *font, QFont *subFont)
 void CBaseButton::setInteractive(bool on)
 {
     m_interactive = on;
+    if (on) {
+        setFocusPolicy(m_focusPolicy);
+        return;
+    }
+    if (focusPolicy() != Qt::NoFocus)
+        m_focusPolicy = focusPolicy();
+    setFocusPolicy(Qt::NoFocus);
+    if (hasFocus())
+        clearFocus();
 }
 
 void CBaseButton::setIconPixmap(QPixmap *icon, int width, int height)
@@ -255,6 +266,24 @@ void CBaseButton::focusOutEvent(QFocusEvent *event)
         return;
     m_state = 1;
     QPushButton::focusOutEvent(event);
+}
+
+void CBaseButton::keyPressEvent(QKeyEvent *event)
+{
+    if (!m_interactive) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    QPushButton::keyPressEvent(event);
+}
+
+void CBaseButton::keyReleaseEvent(QKeyEvent *event)
+{
+    if (!m_interactive) {
+        QWidget::keyReleaseEvent(event);
+        return;
+    }
+    QPushButton::keyReleaseEvent(event);
 }
 
 void CBaseButton::resizeEvent(QResizeEvent *event)

@@ -12,7 +12,7 @@ class QPixmap;
 // Push button of the kit that paints only its own content: a text line (or a
 // content pixmap), an optional second line, an optional icon with a number
 // badge. It keeps its own visual state, shifts itself while pressed and can
-// be made deaf to mouse and focus input.
+// be made deaf to mouse, focus and key input.
 class CBaseButton : public QPushButton
 {
     Q_OBJECT
@@ -28,6 +28,9 @@ public:
     QString mainText() const { return m_text; }
     QString subText() const { return m_subText; }
     void setFonts(QFont *font, QFont *subFont);
+    // Switched off, the button ignores the mouse, focus and keys and leaves
+    // the focus chain (giving up the focus it has); switched on again it gets
+    // back the focus policy it had.
     void setInteractive(bool on);
 
     void drawContent(QPainter *painter, QRect area);
@@ -59,6 +62,8 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void enterEvent(QEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -97,6 +102,7 @@ protected:
     int m_alignment;
     bool m_showSubText;
     bool m_interactive;
+    Qt::FocusPolicy m_focusPolicy; // the policy to return to when interactive
 
 private:
     void shiftBy(int d);

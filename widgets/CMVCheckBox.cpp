@@ -1,6 +1,7 @@
 #include "CMVCheckBox.h"
 
 #include <QFont>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -19,6 +20,7 @@ CMVCheckBox::CMVCheckBox(QWidget *parent)
     , m_font(nullptr)
     , m_alignment(Qt::AlignHCenter | Qt::AlignVCenter)
     , m_objIdx(-1)
+    , m_focusPolicy(focusPolicy())
 {
     updateRects();
 }
@@ -55,6 +57,20 @@ void CMVCheckBox::setPixmaps(QPixmap *checked, QPixmap *unchecked, QPixmap *chec
     updateRects();
 }
 
+void CMVCheckBox::setInteractive(bool on)
+{
+    m_interactive = on;
+    if (on) {
+        setFocusPolicy(m_focusPolicy);
+        return;
+    }
+    if (focusPolicy() != Qt::NoFocus)
+        m_focusPolicy = focusPolicy();
+    setFocusPolicy(Qt::NoFocus);
+    if (hasFocus())
+        clearFocus();
+}
+
 void CMVCheckBox::resizeEvent(QResizeEvent *event)
 {
     updateRects();
@@ -85,6 +101,26 @@ void CMVCheckBox::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     QAbstractButton::mouseReleaseEvent(event);
+}
+
+// Switched off, the space bar no longer toggles the box: keys go past the
+// toolkit's button handling to the parent.
+void CMVCheckBox::keyPressEvent(QKeyEvent *event)
+{
+    if (!m_interactive) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    QCheckBox::keyPressEvent(event);
+}
+
+void CMVCheckBox::keyReleaseEvent(QKeyEvent *event)
+{
+    if (!m_interactive) {
+        QWidget::keyReleaseEvent(event);
+        return;
+    }
+    QCheckBox::keyReleaseEvent(event);
 }
 
 void CMVCheckBox::enterEvent(QEvent *event)

@@ -10,7 +10,8 @@ class QPixmap;
 
 // Check box painted from four images (checked or not, each with a hover
 // variant) in a square indicator at its left edge, with its text in the rest
-// of the width. A completed mouse click also emits selected.
+// of the width. A completed mouse click also emits selected. Switched off
+// (m_interactive false) it takes neither mouse clicks nor keys.
 class CMVCheckBox : public QCheckBox
 {
     Q_OBJECT
@@ -23,6 +24,10 @@ public:
     QSize textAreaSize() const;
     void setPixmaps(QPixmap *checked, QPixmap *unchecked, QPixmap *checkedHover,
                     QPixmap *uncheckedHover, QPixmap *textBackground);
+    // Sets m_interactive and takes the box out of the focus chain while it is
+    // off (giving up the focus it has), so that no key reaches it; switched on
+    // again it gets back the focus policy it had.
+    void setInteractive(bool on);
 
 signals:
     void selected(int objIdx);
@@ -32,6 +37,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void enterEvent(QEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
@@ -58,6 +65,8 @@ protected:
 
 private:
     void updateRects();
+
+    Qt::FocusPolicy m_focusPolicy; // the policy to return to when interactive
 
     friend class TestCMVCheckBox;
 };

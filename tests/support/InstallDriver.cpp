@@ -83,7 +83,9 @@ int InstallDriver::drive(int argc, char **argv)
     app.installTranslator(&translator);
     // The window's way out opens the program or the uninstaller: noted,
     // never started.
-    Platform::setShellOpenHook([](const QString &path) { say({QStringLiteral("opened"), path}); });
+    Platform::setShellOpenHook([](const QString &path, Platform::ShellOpenAs) {
+        say({QStringLiteral("opened"), path});
+    });
 
     CMVInstallWnd window(nullptr);
     window.InitWidgets();

@@ -16,6 +16,11 @@ QString installerPassword()
 
 QString realSevenZip()
 {
+#ifdef Q_OS_WIN
+    // The 7-Zip shipped beside the installer.
+    const QString shipped = QStringLiteral(MIREVALE_BIN_DIR "/7za.exe");
+    return QFileInfo::exists(shipped) ? shipped : QString();
+#endif
     for (const QString &name :
          {QStringLiteral("7zz"), QStringLiteral("7z"), QStringLiteral("7za")}) {
         const QString path = QStandardPaths::findExecutable(name);

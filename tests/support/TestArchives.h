@@ -11,7 +11,8 @@ namespace TestArchives {
 // The installer's password.
 QString installerPassword();
 
-// The system's 7-Zip (7zz, 7z or 7za on PATH); empty when there is none.
+// The system's 7-Zip (7zz, 7z or 7za on PATH; on Windows the 7za.exe shipped
+// beside the installer); empty when there is none.
 QString realSevenZip();
 
 // The front end built beside the installer.
@@ -30,7 +31,8 @@ bool writeFile(const QString &path, const QByteArray &text);
 // files included, links not followed.
 QStringList filesBelow(const QString &folder);
 
-// The ids of the live child processes of process `parent` (from /proc).
+// The ids of the live child processes of process `parent` (from /proc; Linux
+// only: under Wine the end-to-end test watches the processes from outside).
 QList<qint64> childProcesses(qint64 parent);
 
 // True while a process with that id exists and is not a zombie.

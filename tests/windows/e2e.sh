@@ -152,6 +152,25 @@ export_key "$UNINSTALL_KEY" "$WORK/after-uninstall.reg"
 check "uninstall.exe removed the Uninstall key" \
     test "$(grep -c '^"' "$WORK/after-uninstall.reg")" -eq 0
 
+# --- 2b. The shipped front end runs no 7-Zip but its own folder's -------
+# A standard user's environment reaches the elevated installer: point
+# MIREVALE_7ZIP and PATH at a program of "theirs" (the demo program, which
+# notes every start in last-run.txt) and run the shipped 7z.exe from a folder
+# without 7-Zip. It must refuse (exit 2) and start nothing.
+hostile="$DRIVE_C/users/Public/hostile"
+rm -rf "$hostile"
+mkdir -p "$hostile/path" "$hostile/alone"
+cp "$BIN/7z.exe" "$hostile/alone/7z.exe"
+cp "$BUILD/tools/payload/$NAME.exe" "$hostile/path/7z.exe"
+cp "$hostile/path/7z.exe" "$hostile/path/7za.exe"
+status=0
+MIREVALE_7ZIP='C:\users\Public\hostile\path\7za.exe' WINEPATH='C:\users\Public\hostile\path' \
+    "$RUN" 'C:\users\Public\hostile\alone\7z.exe' x -yoC:\users\Public\hostile\out a.7z \
+    >/dev/null 2>&1 || status=$?
+check "the shipped 7z.exe refuses without its own 7-Zip (exit $status)" test "$status" -eq 2
+check "the shipped 7z.exe ran nothing from MIREVALE_7ZIP or PATH" \
+    test ! -e "$hostile/path/last-run.txt"
+
 # --- 3. Stopping, and killing, during a long extraction -----------------
 # Text-like data take 7-Zip seconds to decode, even on a fast machine; the
 # archive holds the Windows demo programs too, so the uninstaller that the

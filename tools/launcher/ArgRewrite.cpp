@@ -97,6 +97,55 @@ RewriteResult rewriteArguments(const std::vector<std::string> &args)
     return result;
 }
 
+bool utf16ToUtf8(const std::u16string &text, std::string &utf8)
+{
+    utf8.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xDC00 && c <= 0xDFFF) {
+            utf8.clear();
+            return false;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
+                utf8.clear();
+                return false;
+            }
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        }
+        if (c < 0x80) {
+            utf8 += char(c);
+        } else if (c < 0x800) {
+            utf8 += char(0xC0 | (c >> 6));
+            utf8 += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            utf8 += char(0xE0 | (c >> 12));
+            utf8 += char(0x80 | ((c >> 6) & 0x3F));
+            utf8 += char(0x80 | (c & 0x3F));
+        } else {
+            utf8 += char(0xF0 | (c >> 18));
+            utf8 += char(0x80 | ((c >> 12) & 0x3F));
+            utf8 += char(0x80 | ((c >> 6) & 0x3F));
+            utf8 += char(0x80 | (c & 0x3F));
+        }
+    }
+    return true;
+}
+
+RewriteResult readArguments(const std::vector<std::u16string> &args)
+{
+    std::vector<std::string> utf8(args.size());
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (!utf16ToUtf8(args[i], utf8[i])) {
+            // The argument may be a password: say where, not what.
+            RewriteResult result;
+            result.error = "argument " + std::to_string(i + 1) + " is not valid UTF-16";
+            return result;
+        }
+    }
+    return rewriteArguments(utf8);
+}
+
 bool windowsCommandLine(const std::string &program, const std::vector<std::string> &args,
                         std::string &line, std::string &error)
 {

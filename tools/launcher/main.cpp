@@ -30,11 +30,17 @@ namespace {
 
 const char *const kUsage = "usage: 7z.exe <command> [<switches>...] <archive> [<names>...]\n"
                            "Accepts 7-Zip's command line, including the legacy -yo<folder>,\n"
+#if defined(_WIN32) && !defined(MIREVALE_LAUNCHER_TEST_BUILD)
+                           "and runs the 7-Zip beside it (7z-real.exe or 7za.exe).\n";
+#else
                            "and runs the real 7-Zip (set MIREVALE_7ZIP to choose one).\n";
+#endif
 
+#if !defined(_WIN32) || defined(MIREVALE_LAUNCHER_TEST_BUILD)
 // Set while the front end hands over to 7-Zip: if it ever finds itself
 // started again below that, it has found itself instead of 7-Zip.
 const char *const kGuardVariable = "MIREVALE_7ZIP_FRONT_END";
+#endif
 
 int commandLineError(const std::string &message)
 {
@@ -171,65 +177,60 @@ int run(int argc, char **argv)
 
 #else // _WIN32
 
-std::string toUtf8(const std::wstring &text)
+// The front end runs elevated, beside an installer that may lie in a folder
+// a standard user owns: it takes 7-Zip from its own folder only and reads no
+// environment variable, since the environment and PATH belong to whoever
+// started the installer. Only the test build (CMake option
+// MIREVALE_LAUNCHER_TEST_BUILD, never shipped) takes %MIREVALE_7ZIP% first.
+
+bool toUtf8(const std::wstring &text, std::string &utf8)
 {
-    if (text.empty())
-        return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string result(std::size_t(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &result[0], size, nullptr,
-                        nullptr);
-    return result;
+    return launcher::utf16ToUtf8(std::u16string(text.begin(), text.end()), utf8);
 }
 
-std::wstring toWide(const std::string &text)
+bool toWide(const std::string &text, std::wstring &wide)
 {
+    wide.clear();
     if (text.empty())
-        return std::wstring();
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring result(std::size_t(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), &result[0], size);
-    return result;
+        return true;
+    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                         int(text.size()), nullptr, 0);
+    if (size <= 0)
+        return false;
+    wide.assign(std::size_t(size), L'\0');
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()),
+                               &wide[0], size)
+            == size;
 }
 
-std::wstring fullPath(const std::wstring &path)
+// A path for the file functions: full, and in the extended-length form, so
+// that no length limit applies.
+std::wstring win32Path(const std::wstring &path)
 {
     const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (size == 0)
         return path;
-    std::wstring result(size, L'\0');
-    const DWORD written = GetFullPathNameW(path.c_str(), size, &result[0], nullptr);
-    result.resize(written);
-    return result;
+    std::wstring full(size, L'\0');
+    full.resize(GetFullPathNameW(path.c_str(), size, &full[0], nullptr));
+    return launcher::extendedLengthPath(full);
 }
 
-bool samePath(const std::wstring &a, const std::wstring &b)
-{
-    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
-}
-
+// This program's full path, however long; empty when Windows cannot say.
 std::wstring ownPath()
 {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetModuleFileNameW(nullptr, &buffer[0], DWORD(buffer.size()));
+        if (length == 0)
+            return std::wstring();
         if (length < buffer.size()) {
             buffer.resize(length);
-            return fullPath(buffer);
+            return win32Path(buffer);
         }
+        if (buffer.size() > 65536)
+            return std::wstring();
         buffer.resize(buffer.size() * 2);
     }
-}
-
-std::wstring environment(const wchar_t *name)
-{
-    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-    if (size == 0)
-        return std::wstring();
-    std::wstring value(size, L'\0');
-    value.resize(GetEnvironmentVariableW(name, &value[0], size));
-    return value;
 }
 
 std::wstring folderOf(const std::wstring &path)
@@ -244,89 +245,106 @@ bool isFile(const std::wstring &path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The real 7-Zip: %MIREVALE_7ZIP%; else, in this program's own folder,
-// 7z-real.exe (7-Zip's 7z.exe renamed, its 7z.dll beside it) or 7za.exe
-// (the stand-alone console 7-Zip); else 7z.exe or 7za.exe on PATH outside
-// this folder; else 7-Zip's usual installation folder.
-std::vector<std::wstring> pathFolders()
+// True when both paths name the same file: the same path, or the same file
+// on the same volume (a hard link).
+bool sameFile(const std::wstring &a, const std::wstring &b)
 {
-    std::vector<std::wstring> folders;
-    const std::wstring path = environment(L"PATH");
-    std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t end = path.find(L';', start);
-        if (end == std::wstring::npos)
-            end = path.size();
-        if (end > start)
-            folders.push_back(path.substr(start, end - start));
-        start = end + 1;
+    if (CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL)
+        return true;
+    BY_HANDLE_FILE_INFORMATION info[2] = {};
+    const std::wstring *paths[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE file = CreateFileW(paths[i]->c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return false;
+        const BOOL ok = GetFileInformationByHandle(file, &info[i]);
+        CloseHandle(file);
+        if (!ok)
+            return false;
     }
-    return folders;
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber
+            && info[0].nFileIndexHigh == info[1].nFileIndexHigh
+            && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
+#ifdef MIREVALE_LAUNCHER_TEST_BUILD
+std::wstring environment(const wchar_t *name)
+{
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0)
+        return std::wstring();
+    std::wstring value(size, L'\0');
+    value.resize(GetEnvironmentVariableW(name, &value[0], size));
+    return value;
+}
+#endif
+
+// The real 7-Zip, by full path, from this program's own folder:
+// 7z-real.exe (7-Zip's 7z.exe renamed, its 7z.dll beside it), else 7za.exe
+// (the stand-alone console 7-Zip); never this program itself. Empty when
+// there is none.
 std::wstring findSevenZip(const std::wstring &self, std::string &error)
 {
-    const std::wstring selfFolder = folderOf(self);
-    const std::wstring chosen = environment(L"MIREVALE_7ZIP");
     std::vector<std::wstring> candidates;
-    if (chosen.find_first_of(L"\\/:") != std::wstring::npos) {
-        candidates.push_back(chosen);
-    } else {
-        const std::vector<std::wstring> ownNames = chosen.empty()
-                ? std::vector<std::wstring> {L"7z-real.exe", L"7za.exe"}
-                : std::vector<std::wstring> {chosen};
-        const std::vector<std::wstring> pathNames = chosen.empty()
-                ? std::vector<std::wstring> {L"7z.exe", L"7za.exe"}
-                : std::vector<std::wstring> {chosen};
-        for (const std::wstring &name : ownNames)
-            candidates.push_back(selfFolder + L"\\" + name);
-        for (const std::wstring &name : pathNames) {
-            for (const std::wstring &folder : pathFolders()) {
-                if (!samePath(fullPath(folder), selfFolder))
-                    candidates.push_back(folder + L"\\" + name);
-            }
-        }
-        const std::wstring programFiles = environment(L"ProgramFiles");
-        if (chosen.empty() && !programFiles.empty())
-            candidates.push_back(programFiles + L"\\7-Zip\\7z.exe");
+#ifdef MIREVALE_LAUNCHER_TEST_BUILD
+    const std::wstring chosen = environment(L"MIREVALE_7ZIP");
+    if (!chosen.empty())
+        candidates.push_back(win32Path(chosen));
+#endif
+    const std::wstring folder = folderOf(self);
+    if (candidates.empty() && !folder.empty()) {
+        for (const wchar_t *name : {L"7z-real.exe", L"7za.exe"})
+            candidates.push_back(folder + L"\\" + name);
     }
     for (const std::wstring &candidate : candidates) {
-        const std::wstring full = fullPath(candidate);
-        if (isFile(full) && !samePath(full, self))
-            return full;
+        if (isFile(candidate) && !sameFile(candidate, self))
+            return candidate;
     }
-    error = chosen.empty() ? "no 7-Zip found: put 7z-real.exe (7-Zip's 7z.exe with its 7z.dll) "
-                             "or 7za.exe beside 7z.exe, or set MIREVALE_7ZIP"
-                           : "MIREVALE_7ZIP (" + toUtf8(chosen) + ") was not found";
+    error = "no 7-Zip found: put 7z-real.exe (7-Zip's 7z.exe with its 7z.dll) or 7za.exe "
+            "beside 7z.exe";
     return std::wstring();
 }
 
 int run()
 {
+#ifdef MIREVALE_LAUNCHER_TEST_BUILD
     if (!environment(L"MIREVALE_7ZIP_FRONT_END").empty())
         return fatalError("started by itself instead of 7-Zip; set MIREVALE_7ZIP");
+#endif
 
     int argc = 0;
     wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (!argv)
-        return fatalError("cannot read the command line");
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i)
-        args.push_back(toUtf8(argv[i]));
+        return commandLineError("cannot read the command line");
+    std::vector<std::u16string> args;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg(argv[i]);
+        args.emplace_back(arg.begin(), arg.end());
+    }
     LocalFree(argv);
 
-    const launcher::RewriteResult rewritten = launcher::rewriteArguments(args);
+    const launcher::RewriteResult rewritten = launcher::readArguments(args);
     if (!rewritten.ok)
         return commandLineError(rewritten.error);
 
+    const std::wstring self = ownPath();
+    if (self.empty())
+        return fatalError("cannot find the front end's own folder");
     std::string error;
-    const std::wstring sevenZip = findSevenZip(ownPath(), error);
+    const std::wstring sevenZip = findSevenZip(self, error);
     if (sevenZip.empty())
         return fatalError(error);
+    std::string program;
     std::string line;
-    if (!launcher::windowsCommandLine(toUtf8(sevenZip), rewritten.args, line, error))
+    std::wstring commandLine;
+    if (!toUtf8(sevenZip, program))
+        return fatalError("the path of 7-Zip is not valid UTF-16");
+    if (!launcher::windowsCommandLine(program, rewritten.args, line, error))
         return commandLineError(error);
-    std::wstring commandLine = toWide(line);
+    if (!toWide(line, commandLine))
+        return commandLineError("cannot build 7-Zip's command line");
 
     // 7-Zip runs in a job that is killed when its last handle closes, that
     // is, at the latest when this process ends, however it ends.
@@ -345,11 +363,14 @@ int run()
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process = {};
+#ifdef MIREVALE_LAUNCHER_TEST_BUILD
     SetEnvironmentVariableW(L"MIREVALE_7ZIP_FRONT_END", L"1");
+#endif
+    // By full path as the application name: nothing is searched for.
     if (!CreateProcessW(sevenZip.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED,
                         nullptr, nullptr, &startup, &process)) {
         CloseHandle(job);
-        return fatalError("cannot run " + toUtf8(sevenZip));
+        return fatalError("cannot run " + program);
     }
     if (!AssignProcessToJobObject(job, process.hProcess)) {
         TerminateProcess(process.hProcess, launcher::ExitFatalError);
