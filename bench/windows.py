@@ -90,7 +90,6 @@ class ProcessWatcher(threading.Thread):
         super().__init__(daemon=True)
         self.lock = threading.Lock()
         self.peaks = {}
-        self.known = {}  # pid -> program name, or None
         self.stop_event = threading.Event()
 
     def reset(self):
@@ -109,26 +108,23 @@ class ProcessWatcher(threading.Thread):
         for entry in os.listdir("/proc"):
             if not entry.isdigit():
                 continue
-            pid = int(entry)
-            if pid not in self.known:
-                try:
-                    with open("/proc/%d/cmdline" % pid, "rb") as f:
-                        first = f.read().split(b"\0", 1)[0].decode("utf-8", "replace")
-                except OSError:
-                    continue
-                name = first.replace("\\", "/").rsplit("/", 1)[-1].lower()
-                self.known[pid] = name if name in self.NAMES else None
-            name = self.known[pid]
-            if not name:
-                continue
+            # A process may become a Wine process (exec) and a Wine process
+            # sets its Windows path as it starts: look again every time.
             try:
-                with open("/proc/%d/status" % pid) as f:
+                if "wine" not in os.path.basename(os.readlink("/proc/%s/exe" % entry)):
+                    continue
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    first = f.read().split(b"\0", 1)[0].decode("utf-8", "replace")
+                name = first.replace("\\", "/").rsplit("/", 1)[-1].lower()
+                if name not in self.NAMES:
+                    continue
+                with open("/proc/%s/status" % entry) as f:
                     for line in f:
                         if line.startswith("VmHWM:"):
                             found[name] = max(found.get(name, 0), int(line.split()[1]))
                             break
             except OSError:
-                self.known.pop(pid, None)  # ended; the number may come back
+                continue  # ended meanwhile, or not ours to read
         return found
 
     def run(self):
