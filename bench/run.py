@@ -421,10 +421,10 @@ def figure_windows(args, reps, startup_reps, results):
     needed = [os.path.join(build, "bin", name) for name in
               ("MirevaleSetup.exe", "7z.exe", "7za.exe")]
     needed.append(os.path.join(build, "bench", "bench_minimal.exe"))
-    absent = [os.path.relpath(p, SOURCE) for p in needed if not os.path.isfile(p)]
+    absent = [os.path.relpath(p, build) for p in needed if not os.path.isfile(p)]
     if absent:
-        return ("the Windows build is missing (%s): run scripts/build-windows, then "
-                "scripts/bench" % ", ".join(absent))
+        return ("the Windows build is missing in %s (%s): run scripts/build-windows, then "
+                "scripts/bench" % (build, ", ".join(absent)))
     for tool in ("makensis", "wine", "wineserver", "xdotool", "x86_64-w64-mingw32-strip"):
         if not shutil.which(tool):
             return "%s not found (scripts/bench installs its packages as root)" % tool
@@ -529,13 +529,13 @@ def figure_windows(args, reps, startup_reps, results):
 def windows_machine(args):
     def version(command):
         try:
-            out = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+            out = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                  text=True, timeout=30).stdout.strip().splitlines()
-            return out[0] if out else "?"
+            return out[-1] if out else "?"
         except (OSError, subprocess.TimeoutExpired):
             return "?"
 
-    return [("Wine", version(["wine", "--version"])),
+    return [("Wine", version(["wine", "--version"]) + " (64-bit only)"),
             ("NSIS", version(["makensis", "-VERSION"])),
             ("7-Zip", "7za.exe 21.07 (x64), packed with %s" % " ".join(WINDOWS_PACK)),
             ("Qt", "5.15.8, static, MinGW-w64 (scripts/qt-windows)"),
