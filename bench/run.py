@@ -8,6 +8,7 @@ when a target is missed, 2 when a figure could not be measured.
 import argparse
 import datetime
 import glob
+import hashlib
 import os
 import platform
 import random
@@ -126,11 +127,16 @@ def make_tree(root, folders=2000, files=20000, seed=7):
             f.write(blob[:size])
 
 
-def make_payload(folder, sevenzip, total=200_000_000, count=5000, seed=11):
+def make_payload(folder, sevenzip, total=200_000_000, count=5000, seed=11, pack=("-mx5",),
+                 keep_trees=False):
     """tarvo.cab and data.cab: about 200 MB in 5,000 files, a third of the
-    bytes each text, compressible binary and incompressible binary."""
+    bytes each text, compressible binary and incompressible binary, packed
+    with the 7-Zip switches pack. keep_trees keeps the packed folders tarvo/
+    and data/ for another packer."""
     stamp = os.path.join(folder, "payload.stamp")
     wanted = "%s %d %d %d" % (PAYLOAD_VERSION, total, count, seed)
+    if pack != ("-mx5",) or keep_trees:
+        wanted += " %s keep=%s" % (" ".join(pack), keep_trees)
     if os.path.exists(stamp) and open(stamp).read() == wanted:
         return
     shutil.rmtree(folder, ignore_errors=True)
@@ -172,10 +178,11 @@ def make_payload(folder, sevenzip, total=200_000_000, count=5000, seed=11):
         f.write("data folder of the benchmark payload\n")
     for name, archive in (("tarvo", "tarvo.cab"), ("data", "data.cab")):
         log("  packing %s ..." % archive)
-        subprocess.run([sevenzip, "a", "-t7z", "-mx5", "-mhe=on", "-y", "-bd",
+        subprocess.run([sevenzip, "a", "-t7z"] + list(pack) + ["-mhe=on", "-y", "-bd",
                         "-p" + PASSWORD, "--", os.path.join(folder, archive), "*"],
                        cwd=trees[name], check=True, stdout=subprocess.DEVNULL)
-        shutil.rmtree(trees[name])
+        if not keep_trees:
+            shutil.rmtree(trees[name])
     with open(stamp, "w") as f:
         f.write(wanted)
 
@@ -218,6 +225,8 @@ class Figure:
             self.passed = self.installer[0] <= self.target if self.note != "max" else \
                 self.installer[2] <= self.target
             target = "≤ %g %s%s" % (self.target, self.unit, " (every tick)" if self.note == "max" else "")
+        elif self.reference is None:
+            rel, target = "—", "report"
         else:
             ratio = self.installer[0] / self.reference[0]
             rel = "%.2f×" % ratio
@@ -386,6 +395,161 @@ def figure_size(runner, results):
 
 
 # ---------------------------------------------------------------------------
+# Windows, under Wine
+
+# 7-Zip decodes LZMA2 on several threads only where the stream is cut into
+# independent blocks: 32 MB blocks (c=32m) keep the dictionary of -mx5.
+WINDOWS_PACK = ("-mx5", "-m0=lzma2:c=32m", "-mmt2")
+MB = 1e6
+
+
+def build_peer(payload, work):
+    """The NSIS installer of the payload (bench/MirevaleNSIS.nsi), made
+    again when the payload or the script changed."""
+    script = os.path.join(HERE, "MirevaleNSIS.nsi")
+    peer = os.path.join(work, "MirevaleNSIS.exe")
+    stamp = peer + ".stamp"
+    wanted = open(os.path.join(payload, "payload.stamp")).read() + " " + \
+        hashlib.sha256(open(script, "rb").read()).hexdigest()
+    if os.path.exists(peer) and os.path.exists(stamp) and open(stamp).read() == wanted:
+        return peer
+    log("windows: building the NSIS peer (makensis, solid LZMA)")
+    start = time.monotonic()
+    subprocess.run(["makensis", "-V2", "-INPUTCHARSET", "UTF8", "-DPAYLOAD=" + payload,
+                    "-DOUTFILE=" + peer, script], check=True, stdout=subprocess.DEVNULL)
+    log("  makensis took %.0f s" % (time.monotonic() - start))
+    with open(stamp, "w") as f:
+        f.write(wanted)
+    return peer
+
+
+def figure_windows(args, reps, startup_reps, results):
+    build = os.path.abspath(args.windows_build_dir)
+    needed = [os.path.join(build, "bin", name) for name in
+              ("MirevaleSetup.exe", "7z.exe", "7za.exe")]
+    needed.append(os.path.join(build, "bench", "bench_minimal.exe"))
+    absent = [os.path.relpath(p, build) for p in needed if not os.path.isfile(p)]
+    if absent:
+        return ("the Windows build is missing in %s (%s): run scripts/build-windows, then "
+                "scripts/bench" % (build, ", ".join(absent)))
+    for tool in ("makensis", "wine", "wineserver", "xdotool", "x86_64-w64-mingw32-strip"):
+        if not shutil.which(tool):
+            return "%s not found (scripts/bench installs its packages as root)" % tool
+    if not os.environ.get("DISPLAY"):
+        return "no display: scripts/bench runs the Windows section under Xvfb"
+    try:
+        import windows
+    except ImportError as e:
+        return "python3-xlib is missing (%s)" % e
+
+    work = os.path.join(build, "bench-work")
+    payload = os.path.join(work, "payload")
+    os.makedirs(work, exist_ok=True)
+    log("windows: generating the payload (cached in %s)" % payload)
+    make_payload(payload, shutil.which("7zz") or shutil.which("7z"), pack=WINDOWS_PACK,
+                 keep_trees=True)
+    peer = build_peer(payload, work)
+
+    bench = windows.WindowsBench(SOURCE, build, work, log)
+    bench.start(payload, peer)
+    try:
+        # One installation each, untimed: both must leave the same files,
+        # shortcuts and Uninstall values.
+        states = {}
+        for which, run in (("ours", bench.install_ours), ("nsis", bench.install_nsis)):
+            bench.clean(registry=True)
+            run()
+            states[which] = bench.installed()
+        programs, data, links, values = states["ours"]
+        if states["ours"] != states["nsis"]:
+            return "the two installers left different installations: ours %r, NSIS %r" % (
+                states["ours"], states["nsis"])
+        if len(values) != 7 or len(links) != 3 or programs == 0 or data == 0:
+            return "the installation is incomplete: %r" % (states["ours"],)
+        log("windows: both installers leave %d + %d files, 3 shortcuts, 7 values" % (
+            programs, data))
+
+        log("windows: time to a visible window, %d fresh processes each, interleaved"
+            % startup_reps)
+        shown = {"ours": [], "nsis": [], "floor": []}
+        for which in shown:  # warm the page cache
+            bench.window_time(which)
+        for _ in range(startup_reps):
+            for which in shown:
+                shown[which].append(bench.window_time(which))
+
+        log("windows: installation, %d runs each, interleaved" % reps)
+        ours, nsis, installer_kib, front_kib, sevenzip_kib, nsis_kib = [], [], [], [], [], []
+        for _ in range(reps):
+            subprocess.run(["sync"], check=True)
+            ms, peaks = bench.install_ours()
+            ours.append(ms)
+            installer_kib.append(peaks["mirevalesetup.exe"])
+            front_kib.append(peaks["7z.exe"] or 0)
+            sevenzip_kib.append(peaks["7za.exe"])
+            subprocess.run(["sync"], check=True)
+            ms, peaks = bench.install_nsis()
+            nsis.append(ms)
+            nsis_kib.append(peaks["mirevalensis.exe"] or 0)
+    finally:
+        bench.stop()
+
+    def mib(values):
+        return median_min_max([v / 1024 for v in values])
+
+    results["win_install"] = Figure(
+        "Installation under Wine (≈200 MB, 5,000 files), against NSIS /S", "ms",
+        median_min_max(ours), median_min_max(nsis), 1.0, "ratio")
+    results["win_window_nsis"] = Figure("Time to a visible window under Wine, against NSIS", "ms",
+                                        median_min_max(shown["ours"]),
+                                        median_min_max(shown["nsis"]), 2.0, "ratio")
+    results["win_window_floor"] = Figure(
+        "Time to a visible window under Wine, against a bare window of the same static Qt", "ms",
+        median_min_max(shown["ours"]), median_min_max(shown["floor"]), 1.3, "ratio")
+
+    stripped = os.path.join(work, "MirevaleSetup.stripped.exe")
+    subprocess.run(["x86_64-w64-mingw32-strip", "-o", stripped,
+                    os.path.join(build, "bin", "MirevaleSetup.exe")], check=True)
+    size = os.path.getsize(stripped) / MB
+    results["win_size"] = Figure("MirevaleSetup.exe, stripped", "MB", (size,) * 3, None, 10,
+                                 "absolute")
+    shipped = [os.path.join(build, "bin", n) for n in ("MirevaleSetup.exe", "7z.exe", "7za.exe")]
+    shipped += [os.path.join(payload, n) for n in ("tarvo.cab", "data.cab")]
+    download = sum(os.path.getsize(p) for p in shipped) / MB
+    peer_size = os.path.getsize(peer) / MB
+    results["win_download"] = Figure(
+        "Whole download (installer, 7z.exe, 7za.exe, payload) against NSIS's one file", "MB",
+        (download,) * 3, (peer_size,) * 3, None, "report")
+    programs_only = sum(os.path.getsize(p) for p in shipped[:3]) / MB
+    results["win_programs"] = Figure("Programs without the payload (installer, 7z.exe, 7za.exe)",
+                                     "MB", (programs_only,) * 3, None, None, "report")
+    results["win_mem_installer"] = Figure(
+        "Peak memory under Wine (VmHWM): the installer process, against NSIS's", "MiB",
+        mib(installer_kib), mib(nsis_kib), None, "report")
+    results["win_mem_front"] = Figure("Peak memory under Wine: the front end 7z.exe", "MiB",
+                                      mib(front_kib), None, None, "report")
+    results["win_mem_7za"] = Figure("Peak memory under Wine: 7-Zip (7za.exe)", "MiB",
+                                    mib(sevenzip_kib), None, None, "report")
+    return None
+
+
+def windows_machine(args):
+    def version(command):
+        try:
+            out = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                 text=True, timeout=30).stdout.strip().splitlines()
+            return out[-1] if out else "?"
+        except (OSError, subprocess.TimeoutExpired):
+            return "?"
+
+    return [("Wine", version(["wine", "--version"]) + " (64-bit only)"),
+            ("NSIS", version(["makensis", "-VERSION"])),
+            ("7-Zip", "7za.exe 21.07 (x64), packed with %s" % " ".join(WINDOWS_PACK)),
+            ("Qt", "5.15.8, static, MinGW-w64 (scripts/qt-windows)"),
+            ("Load average at start", " ".join("%.2f" % v for v in os.getloadavg()))]
+
+
+# ---------------------------------------------------------------------------
 # Report
 
 
@@ -421,16 +585,29 @@ def machine():
 
 
 ORDER = ["startup", "install", "check", "remove", "anim_p99", "anim_max", "memory", "size"]
+WINDOWS_ORDER = ["win_install", "win_window_nsis", "win_window_floor", "win_size", "win_download",
+                 "win_programs", "win_mem_installer", "win_mem_front", "win_mem_7za"]
 
 
-def table(results, missing):
-    rows = [["Figure", "Installer", "Reference (floor)", "Ratio", "Target", "Result"]]
-    for key in ORDER:
+def table(results, missing, order, header):
+    rows = [["Figure", "Installer", header, "Ratio", "Target", "Result"]]
+    for key in order:
         if key in results:
             rows.append(results[key].cells())
     for key, why in missing.items():
         rows.append([key, "not measured", "—", "—", "—", "**MISSING**: " + why])
     return rows
+
+
+def section(text, name, fallback):
+    """The part of RESULTS.md between the markers of name: the new text, or
+    when this run did not measure it, what the file held before."""
+    begin, end = "<!-- %s -->\n" % name, "<!-- /%s -->\n" % name
+    if text is None:
+        if begin in fallback and end in fallback:
+            return fallback[fallback.index(begin):fallback.index(end) + len(end)]
+        return ""
+    return begin + text + end
 
 
 def markdown(rows):
@@ -445,7 +622,8 @@ def main():
     parser.add_argument("--build-dir", default=os.path.join(SOURCE, "build-release"))
     parser.add_argument("--reps", type=int, default=7)
     parser.add_argument("--startup-reps", type=int, default=21)
-    parser.add_argument("--only", default="startup,install,remove,memory,size")
+    parser.add_argument("--only", default="startup,install,remove,memory,size,windows")
+    parser.add_argument("--windows-build-dir", default=os.path.join(SOURCE, "build-windows"))
     parser.add_argument("--output", default=os.path.join(HERE, "RESULTS.md"))
     args = parser.parse_args()
     if args.reps < 7 or args.startup_reps < 7:
@@ -462,7 +640,8 @@ def main():
              ("install", lambda: figure_install(runner, args.reps, results)),
              ("remove", lambda: figure_remove(runner, max(args.reps, 11), results)),
              ("memory", lambda: figure_memory(results)),
-             ("size", lambda: figure_size(runner, results))]
+             ("size", lambda: figure_size(runner, results)),
+             ("windows", lambda: figure_windows(args, args.reps, args.startup_reps, results))]
     for key, step in steps:
         if key not in wanted:
             continue
@@ -478,24 +657,40 @@ def main():
                 reported.add(name)
                 log("  " + " | ".join(figure.cells()))
 
-    rows = table(results, missing)
-    text = markdown(rows)
-    print(text)
+    now = datetime.datetime.now().strftime("%Y-%m-%d %H:%M")
+    linux = None
+    linux_missing = {k: v for k, v in missing.items() if k != "windows"}
+    if any(key in wanted for key in ("startup", "install", "remove", "memory", "size")):
+        text = markdown(table(results, linux_missing, ORDER, "Reference (floor)"))
+        print(text)
+        linux = "Written by `scripts/bench` on %s (Release build, offscreen). Each figure is the " \
+            "median of its runs, with the smallest and largest in brackets: start-up %d " \
+            "fresh processes each, installation %d runs each, removal %d runs each, " \
+            "installer and floor interleaved.\n\n" % (now, args.startup_reps, args.reps,
+                                                       max(args.reps, 11))
+        linux += "## Machine\n\n| | |\n|---|---|\n"
+        linux += "".join("| %s | %s |\n" % kv for kv in hardware)
+        linux += "\n## Figures\n\n" + text + "\n\n"
+    win = None
+    if "windows" in wanted:
+        text = markdown(table(results, {k: v for k, v in missing.items() if k == "windows"},
+                              WINDOWS_ORDER, "Reference"))
+        print(text)
+        win = "## Windows build, under Wine\n\nWritten by `scripts/bench` on %s (the Windows " \
+            "build of `scripts/build-windows`, under Wine and Xvfb, in a Wine prefix of its " \
+            "own). Medians with the smallest and largest in brackets: time to a visible window " \
+            "%d fresh processes each, installation %d runs each, ours and NSIS interleaved. " \
+            "Same machine as above.\n\n| | |\n|---|---|\n" % (now, args.startup_reps, args.reps)
+        win += "".join("| %s | %s |\n" % kv for kv in windows_machine(args))
+        win += "\n" + text + "\n\n"
+    old = open(args.output, encoding="utf-8").read() if os.path.exists(args.output) else ""
     notes = os.path.join(HERE, "NOTES.md")
-    with open(args.output, "w") as f:
+    with open(args.output, "w", encoding="utf-8") as f:
         f.write("# Benchmark results\n\n")
-        f.write("Written by `scripts/bench` on %s (Release build, offscreen). Each figure is the "
-                "median of its runs, with the smallest and largest in brackets: start-up %d "
-                "fresh processes each, installation %d runs each, removal %d runs each, "
-                "installer and floor interleaved.\n\n" % (
-                    datetime.datetime.now().strftime("%Y-%m-%d %H:%M"), args.startup_reps,
-                    args.reps, max(args.reps, 11)))
-        f.write("## Machine\n\n| | |\n|---|---|\n")
-        for key, value in hardware:
-            f.write("| %s | %s |\n" % (key, value))
-        f.write("\n## Figures\n\n" + text + "\n")
+        f.write(section(linux, "linux", old))
+        f.write(section(win, "windows", old))
         if os.path.exists(notes):
-            f.write("\n" + open(notes, encoding="utf-8").read())
+            f.write(open(notes, encoding="utf-8").read())
     log("written to %s" % args.output)
 
     failed = [r.name for r in results.values() if isinstance(r, Figure) and not r.passed]
