@@ -211,7 +211,7 @@ void nativeShellOpen(const QString &path, ShellOpenAs as)
 bool createLink(const QString &target, const QString &linkPath)
 {
     // QFile::link would overwrite a shortcut file that is there already.
-    if (QFileInfo::exists(linkPath) || QFileInfo(linkPath).isSymLink())
+    if (QFileInfo::exists(linkPath))
         return false;
     return QFile::link(target, linkPath);
 }
