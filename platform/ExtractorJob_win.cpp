@@ -20,8 +20,7 @@ void resumeProcess(DWORD processId)
         return;
     THREADENTRY32 entry;
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Thread32First(snapshot, &entry); more;
-         more = Thread32Next(snapshot, &entry)) {
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
         if (entry.th32OwnerProcessID != processId)
             continue;
         if (const HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID)) {
@@ -35,8 +34,8 @@ void resumeProcess(DWORD processId)
 DWORD activeProcesses(HANDLE job)
 {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
-    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info,
-                                   sizeof(info), nullptr))
+    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof(info),
+                                   nullptr))
         return 0;
     return info.ActiveProcesses;
 }
@@ -50,8 +49,7 @@ ExtractorJob::ExtractorJob()
         return;
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
-                                 sizeof(limits))) {
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits))) {
         CloseHandle(job);
         return;
     }

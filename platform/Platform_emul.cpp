@@ -23,7 +23,6 @@ namespace Platform {
 
 void restrictDllSearch() { }
 
-
 namespace {
 
 const char rootVariable[] = "MIREVALE_SYSTEM_ROOT";

@@ -244,10 +244,10 @@ bool TestExtract::makeSlowProgramArchive()
             && big.resize(qint64(400) << 20);
     big.close();
     const bool packed = made
-            && TestArchives::makeArchive(
-                    sourceDir + QStringLiteral("/tarvo.cab"), content,
-                    TestArchives::installerPassword(),
-                    {QStringLiteral("-m0=LZMA2:d=64k:fb=273:mf=hc4"), QStringLiteral("-mmt=2")});
+            && TestArchives::makeArchive(sourceDir + QStringLiteral("/tarvo.cab"), content,
+                                         TestArchives::installerPassword(),
+                                         {QStringLiteral("-m0=LZMA2:d=64k:fb=273:mf=hc4"),
+                                          QStringLiteral("-mmt=2")});
     return big.remove() && packed;
 }
 
@@ -783,8 +783,7 @@ void TestExtract::dataFolderPermissions()
     QVERIFY(thread.wait(120000));
     QVERIFY(extracting);
     QCOMPARE(during,
-             QStringLiteral(
-                     "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"));
+             QStringLiteral("O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"));
     QCOMPARE(Platform::securityDescriptor(dataDir()), inherited);
     QCOMPARE(thread.stopped(), stop);
     QCOMPARE(thread.succeeded(), !stop);

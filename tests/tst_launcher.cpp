@@ -333,10 +333,9 @@ void TestLauncher::neverRunsItself_data()
     // the environment says.
     QTest::addColumn<QString>("besideIt"); // what 7za.exe beside the copy is
     QTest::newRow("7za.exe beside it") << QString() << false << 0 << QStringLiteral("7za");
-    QTest::newRow("variable ignored") << QStringLiteral("C:/nonexistent/7zz.exe") << false << 0
-                                      << QStringLiteral("7za");
-    QTest::newRow("nothing beside it, own folder on PATH")
-            << QString() << true << 2 << QString();
+    QTest::newRow("variable ignored")
+            << QStringLiteral("C:/nonexistent/7zz.exe") << false << 0 << QStringLiteral("7za");
+    QTest::newRow("nothing beside it, own folder on PATH") << QString() << true << 2 << QString();
     QTest::newRow("7za.exe is the front end itself")
             << QString() << false << 2 << QStringLiteral("front end");
     return;

@@ -606,8 +606,7 @@ void TestPlatform::shellOpenStartsExecutableDetached()
     const QString program = folder + QStringLiteral("/Tarvo高效学习法.exe");
     QVERIFY(QFile::copy(QStringLiteral(MIREVALE_DEMO_PROGRAM), program));
     Platform::shellOpen(program);
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(folder + QStringLiteral("/last-run.txt")).size() > 0,
-                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(folder + QStringLiteral("/last-run.txt")).size() > 0, 20000);
 #else
     // The script starts in its own folder and keeps running until the test
     // releases it: shellOpen must have returned before it ends.

@@ -35,8 +35,8 @@ QStringList sectionLines(const QString &text, const QString &keyPath)
             section.append(line);
     }
     std::sort(section.begin(), section.end(), [](const QString &a, const QString &b) {
-        return a.section(QLatin1Char('='), 0, 0).compare(b.section(QLatin1Char('='), 0, 0),
-                                                         Qt::CaseInsensitive)
+        return a.section(QLatin1Char('='), 0, 0)
+                       .compare(b.section(QLatin1Char('='), 0, 0), Qt::CaseInsensitive)
                 < 0;
     });
     return section;
@@ -99,9 +99,9 @@ void TestSystem::clearInstallation()
     QDir(root() + QStringLiteral("Program Files/Mirevale")).removeRecursively();
     QDir(appData + QStringLiteral("/Mirevale")).removeRecursively();
     QDir(programs + QStringLiteral("/Mirevale")).removeRecursively();
-    const QStringList shortcuts
-            = QDir(desktop).entryList({QStringLiteral("Tarvo*.lnk"), QStringLiteral("Mirevale*.lnk")},
-                                      QDir::Files | QDir::System);
+    const QStringList shortcuts = QDir(desktop).entryList(
+            {QStringLiteral("Tarvo*.lnk"), QStringLiteral("Mirevale*.lnk")},
+            QDir::Files | QDir::System);
     for (const QString &shortcut : shortcuts)
         QFile::remove(desktop + QLatin1Char('/') + shortcut);
 }

@@ -29,9 +29,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     const std::wstring folder = moduleFolder();
     if (folder.empty())
         return 1;
-    const HANDLE file = CreateFileW((folder + L"\\last-run.txt").c_str(), FILE_APPEND_DATA,
-                                    FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file
+            = CreateFileW((folder + L"\\last-run.txt").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
+                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return 1;
     SYSTEMTIME now;
