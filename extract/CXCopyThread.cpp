@@ -94,6 +94,36 @@ private:
     const FolderHandle &m_parent;
 };
 
+// Starts the extractor front end in a job of its own. Nothing to answer on
+// stdin: a question from 7-Zip reads end of input instead of hanging. The
+// front end dies with us, even when we are killed from outside before it has
+// set itself up.
+bool startExtractor(QProcess &process, Platform::ExtractorJob &job, const QString &program,
+                    const QStringList &arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MIREVALE_INSTALLER_PID"),
+                       QString::number(QCoreApplication::applicationPid()));
+    process.setProcessEnvironment(environment);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    job.prepare(process);
+    process.start(program, arguments);
+    if (!process.waitForStarted(-1))
+        return false;
+    job.adopt(process);
+    return true;
+}
+
+// Kills the front end and whatever 7-Zip it started. The uninstaller may
+// start next: 7-Zip must not hold files then.
+void stopExtractor(QProcess &process, Platform::ExtractorJob &job)
+{
+    process.kill();
+    process.waitForFinished(-1);
+    job.terminateAndWait(stopWaitMs);
+}
+
 } // namespace
 
 CXCopyThread::CXCopyThread(QObject *parent)
@@ -315,24 +345,13 @@ int CXCopyThread::RunQuietly(const QString &program, const QStringList &argument
                              QByteArray *output)
 {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("MIREVALE_INSTALLER_PID"),
-                       QString::number(QCoreApplication::applicationPid()));
-    process.setProcessEnvironment(environment);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
     Platform::ExtractorJob job;
-    job.prepare(process);
-    process.start(program, arguments);
-    if (!process.waitForStarted(-1))
+    if (!startExtractor(process, job, program, arguments))
         return -1;
-    job.adopt(process);
     while (process.state() != QProcess::NotRunning && !process.waitForFinished(stopPollMs)) {
         output->append(process.readAllStandardOutput());
         if (m_stopRequested) {
-            process.kill();
-            process.waitForFinished(-1);
-            job.terminateAndWait(stopWaitMs);
+            stopExtractor(process, job);
             return -1;
         }
     }
@@ -544,32 +563,17 @@ CXCopyThread::ExtractResult CXCopyThread::RunExtractor(const QString &extractor,
     const QStringList arguments {QStringLiteral("x"), QStringLiteral("-yo%1").arg(folder),
                                  QStringLiteral("-p%1").arg(password()), archive};
     QProcess process;
-    // Nothing to answer on stdin: a question from 7-Zip reads end of input
-    // instead of hanging. The output is not used.
-    // The extractor front end dies with us, even when we are killed from
-    // outside before it has set itself up.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("MIREVALE_INSTALLER_PID"),
-                       QString::number(QCoreApplication::applicationPid()));
-    process.setProcessEnvironment(environment);
-    process.setStandardInputFile(QProcess::nullDevice());
+    // The output is not used.
     process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
     Platform::ExtractorJob job;
-    job.prepare(process);
-    process.start(extractor, arguments);
-    if (!process.waitForStarted(-1)) {
+    if (!startExtractor(process, job, extractor, arguments)) {
         result.outcome = ExtractResult::NotStarted;
         return result;
     }
-    job.adopt(process);
     m_extractorPid = process.processId();
     while (process.state() != QProcess::NotRunning && !process.waitForFinished(stopPollMs)) {
         if (m_stopRequested) {
-            process.kill();
-            process.waitForFinished(-1);
-            // The uninstaller may start next: 7-Zip must not hold files then.
-            job.terminateAndWait(stopWaitMs);
+            stopExtractor(process, job);
             m_extractorPid = 0;
             result.outcome = ExtractResult::Stopped;
             return result;
