@@ -383,7 +383,7 @@ FolderHandle CXCopyThread::SecureDataFolder(const FolderHandle &appData)
         if (!folder.isValid())
             return FolderHandle();
         if (folder.trustedOwner())
-            return folder.protect() ? std::move(folder) : FolderHandle();
+            return folder.protect() ? appData.hold(name, std::move(folder)) : FolderHandle();
         // Not ours: nothing in it is kept.
         m_keepHidden = false;
         m_protectKept = false;

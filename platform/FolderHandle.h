@@ -75,8 +75,19 @@ public:
     // protected permissions (Windows: owner Administrators, full control for
     // SYSTEM and Administrators, read and execute for Users, nothing
     // inherited; POSIX: mode 0755, owned by this process) and opened.
-    // Creating fails when the entry exists.
+    // Creating fails when the entry exists. The handle is one for holding
+    // the folder (see hold()).
     FolderHandle createProtected(const QString &name) const;
+    // Trades `folder`, this folder's sub-folder `name` as child() opened it,
+    // for a handle that holds it in place while the installer works in it:
+    // on Windows it has no right to delete and does not share deletion, so
+    // that no one can rename, move or remove the folder while it is held,
+    // yet everyone who may open the folder still can (a handle that may
+    // delete would turn away every opener that does not share deletion,
+    // FindFirstFile among them). Call it once the folder is protected: the
+    // handle is opened again by name, and is invalid unless it is the same
+    // folder. POSIX has no sharing modes: `folder` itself is returned.
+    FolderHandle hold(const QString &name, FolderHandle folder) const;
     // Gives this folder the protected permissions above.
     bool protect() const;
     // True when the folder belongs to a trusted owner: Windows, SYSTEM or

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace Platform {
 
@@ -165,6 +166,14 @@ FolderHandle FolderHandle::createProtected(const QString &name) const
     if (!created.protect())
         return FolderHandle();
     return created;
+}
+
+FolderHandle FolderHandle::hold(const QString &name, FolderHandle folder) const
+{
+    // A descriptor keeps no one out and nothing from being renamed: there is
+    // nothing to trade it for.
+    Q_UNUSED(name);
+    return m_fd >= 0 ? std::move(folder) : FolderHandle();
 }
 
 bool FolderHandle::protect() const

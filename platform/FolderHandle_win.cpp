@@ -137,6 +137,10 @@ bool disposeOf(HANDLE handle)
 const ACCESS_MASK folderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES
         | READ_CONTROL | WRITE_DAC | WRITE_OWNER | DELETE;
 const ULONG shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// The access and sharing of a held folder: all of the above but deletion,
+// and others may read and write but not delete (nor rename) it.
+const ACCESS_MASK holdAccess = folderAccess & ~ACCESS_MASK(DELETE);
+const ULONG shareHeld = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 struct LocalFreeOnExit
 {
@@ -312,13 +316,38 @@ FolderHandle FolderHandle::createProtected(const QString &name) const
     const LocalFreeOnExit release {security};
     HANDLE handle = INVALID_HANDLE_VALUE;
     // Created with its permissions in one step: there is no moment in which
-    // the folder exists with the ones it would inherit. Shared without
-    // FILE_SHARE_DELETE, so it cannot be renamed or replaced while held.
-    if (openRelative(m_handle, name, folderAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
-                     FILE_DIRECTORY_FILE, security, &handle)
+    // the folder exists with the ones it would inherit. Held from the start.
+    if (openRelative(m_handle, name, holdAccess, shareHeld, FILE_CREATE, FILE_DIRECTORY_FILE,
+                     security, &handle)
         < 0)
         return FolderHandle();
     return FolderHandle(handle);
+}
+
+FolderHandle FolderHandle::hold(const QString &name, FolderHandle folder) const
+{
+    BY_HANDLE_FILE_INFORMATION before;
+    if (!m_handle || !folder.m_handle || !GetFileInformationByHandle(folder.m_handle, &before))
+        return FolderHandle();
+    // The open handle may delete and would refuse the new one, which does
+    // not share deletion: it is closed first. The folder is protected by
+    // now, so no standard user can rename it meanwhile; the identity check
+    // below catches anything else.
+    folder = FolderHandle();
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (openRelative(m_handle, name, holdAccess, shareHeld, FILE_OPEN, FILE_DIRECTORY_FILE, nullptr,
+                     &handle)
+        < 0)
+        return FolderHandle();
+    FolderHandle held(handle);
+    BY_HANDLE_FILE_INFORMATION after;
+    DWORD attributes = 0;
+    if (!GetFileInformationByHandle(handle, &after) || !attributesOf(handle, &attributes)
+        || !isRealFolder(attributes) || after.dwVolumeSerialNumber != before.dwVolumeSerialNumber
+        || after.nFileIndexHigh != before.nFileIndexHigh
+        || after.nFileIndexLow != before.nFileIndexLow)
+        return FolderHandle();
+    return held;
 }
 
 bool FolderHandle::protect() const

@@ -782,11 +782,13 @@ void TestExtract::dataFolderPermissions()
         thread.requestStop();
     QVERIFY(thread.wait(120000));
     QVERIFY(extracting);
-    QCOMPARE(during,
-             QStringLiteral("O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"));
-    QCOMPARE(Platform::securityDescriptor(dataDir()), inherited);
     QCOMPARE(thread.stopped(), stop);
     QCOMPARE(thread.succeeded(), !stop);
+    QCOMPARE(Platform::securityDescriptor(dataDir()), inherited);
+    if (TestSystem::underWine())
+        QSKIP("Wine keeps no security descriptor of a folder");
+    QCOMPARE(during,
+             QStringLiteral("O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"));
 #else
     QVERIFY(writeTree(dataDir(), oldData()));
     const QString appData = QFileInfo(dataDir()).path();
@@ -928,7 +930,10 @@ void TestExtract::stopDuringExtraction()
     const QVector<CXCopyThread::ExtractResult> results = thread.results();
     QCOMPARE(results.size(), 1); // data.cab was skipped
     QCOMPARE(results.at(0).outcome, CXCopyThread::ExtractResult::Stopped);
+#ifndef Q_OS_WIN
+    // (7-Zip for Windows gives a file its whole length before writing it.)
     QVERIFY(QFileInfo(output).size() < (qint64(400) << 20));
+#endif
     // The data folder was made before the deletion; nothing went into it.
     QVERIFY(QDir(dataDir()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
@@ -975,7 +980,10 @@ void TestExtract::stopDuringDeletion()
     QVERIFY(thread.stopped());
     QVERIFY(thread.results().isEmpty());
     QVERIFY(program.entryList(filter).size() > 0);
-    QCOMPARE(readTree(dataDir()), oldData());
+    // (Under Wine the old data folder is not the Administrators': it was
+    // replaced, as a stranger's would be, before the deletion began.)
+    if (!TestSystem::underWine())
+        QCOMPARE(readTree(dataDir()), oldData());
     QVERIFY(TestArchives::childProcesses(QCoreApplication::applicationPid()).isEmpty());
 }
 

@@ -106,6 +106,18 @@ void TestSystem::clearInstallation()
         QFile::remove(desktop + QLatin1Char('/') + shortcut);
 }
 
+bool TestSystem::underWine()
+{
+#ifdef Q_OS_WIN
+    // Every Wine prefix has this key; no Windows has.
+    return !QSettings(QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Wine"), QSettings::NativeFormat)
+                    .childGroups()
+                    .isEmpty();
+#else
+    return false;
+#endif
+}
+
 QStringList TestSystem::registryValues(const QString &keyPath)
 {
 #ifdef Q_OS_WIN

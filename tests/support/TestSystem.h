@@ -32,6 +32,13 @@ public:
     // system's reg.exe on Windows.
     static QStringList registryValues(const QString &keyPath);
 
+    // True under Wine. Wine keeps no security descriptor of a file: a new
+    // handle reads one made from the Linux mode, owned by the signed-in user
+    // rather than Administrators. Checks of owners and permissions, and of
+    // what the installer keeps in a folder it trusts by its owner, cannot be
+    // made there.
+    static bool underWine();
+
 private:
     void clearInstallation();
 
