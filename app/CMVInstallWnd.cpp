@@ -328,7 +328,10 @@ namespace {
 void makeShortcut(const QString &target, const QString &linkPath)
 {
     const QFileInfo existing(linkPath);
-    if (Platform::isLink(existing) || existing.isFile())
+    // Qt on Windows reads a shortcut file as a link to its target: isFile()
+    // is false for one that leads to a folder or to nothing, isSymLink() is
+    // true. QFile::remove never removes a folder.
+    if (Platform::isLink(existing) || existing.isSymLink() || existing.isFile())
         QFile::remove(linkPath);
     Platform::createLink(target, linkPath);
 }

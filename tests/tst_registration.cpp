@@ -313,9 +313,10 @@ void TestInstallWnd::shortcuts()
     if (source == CustomWithBackslashes) {
         // Nothing went to the standard folders.
         QVERIFY(!QFileInfo::exists(standardPrograms + QStringLiteral("/Mirevale")));
-        QVERIFY(!QFileInfo(standardDesktop + QLatin1Char('/') + productFile
-                           + QStringLiteral(".lnk"))
-                         .isSymLink());
+        // (Listed: Qt on Windows calls any path ending in .lnk a link.)
+        QVERIFY(!QDir(standardDesktop)
+                         .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                         .contains(productFile + QStringLiteral(".lnk")));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "TestSystem.h"
 
+#include "FolderHandle.h"
 #include "Platform.h"
 
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <QTextStream>
 
 #include <algorithm>
+
+using Platform::FolderHandle;
 
 namespace {
 
@@ -40,6 +43,26 @@ QStringList sectionLines(const QString &text, const QString &keyPath)
                 < 0;
     });
     return section;
+}
+
+// Removes the entry `name` of `parent`, a folder with everything in it, by
+// handle. (QDir::removeRecursively takes a folder named like a shortcut for
+// a shortcut file, fails to remove it as a file and gives up.)
+void removeTree(const FolderHandle &parent, const QString &name)
+{
+    FolderHandle::Opened how;
+    const FolderHandle folder = parent.child(name, &how);
+    if (how == FolderHandle::Opened::Missing)
+        return;
+    if (!folder.isValid()) {
+        parent.remove(name);
+        return;
+    }
+    QVector<FolderHandle::Entry> entries;
+    folder.list(&entries);
+    for (const FolderHandle::Entry &entry : entries)
+        removeTree(folder, entry.name);
+    parent.removeFolder(name, folder);
 }
 
 } // namespace
@@ -96,14 +119,19 @@ void TestSystem::clearInstallation()
         QSettings uninstall(QString::fromLatin1(uninstallKey), QSettings::NativeFormat);
         uninstall.remove(QStringLiteral("Mirevale"));
     }
-    QDir(root() + QStringLiteral("Program Files/Mirevale")).removeRecursively();
-    QDir(appData + QStringLiteral("/Mirevale")).removeRecursively();
-    QDir(programs + QStringLiteral("/Mirevale")).removeRecursively();
-    const QStringList shortcuts = QDir(desktop).entryList(
-            {QStringLiteral("Tarvo*.lnk"), QStringLiteral("Mirevale*.lnk")},
-            QDir::Files | QDir::System);
-    for (const QString &shortcut : shortcuts)
-        QFile::remove(desktop + QLatin1Char('/') + shortcut);
+    removeTree(FolderHandle::open(root() + QStringLiteral("Program Files")),
+               QStringLiteral("Mirevale"));
+    removeTree(FolderHandle::open(appData), QStringLiteral("Mirevale"));
+    removeTree(FolderHandle::open(programs), QStringLiteral("Mirevale"));
+    const FolderHandle desktopFolder = FolderHandle::open(desktop);
+    QVector<FolderHandle::Entry> entries;
+    desktopFolder.list(&entries);
+    for (const FolderHandle::Entry &entry : entries) {
+        if ((entry.name.startsWith(QLatin1String("Tarvo"))
+             || entry.name.startsWith(QLatin1String("Mirevale")))
+            && entry.name.endsWith(QLatin1String(".lnk")))
+            removeTree(desktopFolder, entry.name);
+    }
 }
 
 bool TestSystem::underWine()
