@@ -16,7 +16,8 @@ import re
 # " .text.name  0x0000000140001000  0x1234 /path/libQt5Gui.a(qimage.cpp.obj)"
 # (the section name may stand alone on the line before the numbers)
 ENTRY = re.compile(r"^\s*(\S+)?\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)$")
-KEPT = (".text", ".rdata", ".data", ".pdata", ".xdata", ".rsrc", ".tls", ".ctors", ".dtors")
+# ".qt": Qt's own sections (the MIME database, plugin metadata).
+KEPT = (".text", ".rdata", ".data", ".pdata", ".xdata", ".rsrc", ".tls", ".ctors", ".dtors", ".qt")
 
 
 def main():
