@@ -76,6 +76,26 @@ bool writeTree(const QString &folder, const Tree &tree)
     return QDir().mkpath(folder);
 }
 
+// What differs between two trees, for a failure message.
+QByteArray treeDifference(const Tree &actual, const Tree &expected)
+{
+    QStringList lines;
+    for (auto it = actual.cbegin(); it != actual.cend(); ++it) {
+        if (!expected.contains(it.key()))
+            lines << QStringLiteral("extra: ") + it.key();
+        else if (expected.value(it.key()) != it.value())
+            lines << QStringLiteral("differs: %1 (%2 bytes, expected %3)")
+                             .arg(it.key())
+                             .arg(it.value().size())
+                             .arg(expected.value(it.key()).size());
+    }
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        if (!actual.contains(it.key()))
+            lines << QStringLiteral("missing: ") + it.key();
+    }
+    return lines.join(QStringLiteral("; ")).toUtf8();
+}
+
 // Every file below folder with its content, hidden ones included; a link is
 // listed, never followed, as "-> target".
 Tree readTree(const QString &folder)
@@ -300,8 +320,10 @@ void TestExtract::install()
     QVERIFY(runToEnd(thread));
 
     // Nothing of the old installation is left, everything new is there.
-    QCOMPARE(readTree(programDir()), programContent());
-    QCOMPARE(readTree(data), dataContent());
+    const Tree program = readTree(programDir());
+    QVERIFY2(program == programContent(), treeDifference(program, programContent()).constData());
+    const Tree dataTree = readTree(data);
+    QVERIFY2(dataTree == dataContent(), treeDifference(dataTree, dataContent()).constData());
     QVERIFY(QFileInfo(programDir() + QStringLiteral("/Tarvo高效学习法.exe")).isExecutable());
     QVERIFY2(thread.succeeded(), describe(thread).constData());
     QVERIFY(!thread.stopped());
