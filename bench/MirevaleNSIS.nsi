@@ -46,7 +46,8 @@ Section "Install"
     CreateShortcut "$SMPROGRAMS\Mirevale\${PRODUCT}.lnk" "$INSTDIR\${PRODUCT}.exe"
     CreateShortcut "$SMPROGRAMS\Mirevale\uninstall.lnk" "$INSTDIR\uninstall.exe"
 
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PRODUCT}.exe"
+    ; The value exactly as our installer writes it: its own path form, forward slashes.
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "C:/Program Files/Mirevale/${PRODUCT}.exe"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
