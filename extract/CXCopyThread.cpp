@@ -11,6 +11,8 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 using Platform::FolderHandle;
 
@@ -248,18 +250,15 @@ void CXCopyThread::run()
     // the password through the extractor that will unpack them.
     QElapsedTimer checking;
     checking.start();
-    for (const QString &archive : {firstArchive, secondArchive}) {
-        if (m_stopRequested) {
-            MarkStopped();
-            return;
-        }
-        if (!CheckArchive(extractor, archive)) {
-            if (m_stopRequested)
-                MarkStopped();
-            else
-                Refuse(Refusal::ArchiveUnusable, {QFileInfo(archive).fileName()});
-            return;
-        }
+    const QStringList archives {firstArchive, secondArchive};
+    const int unusable = CheckArchives(extractor, archives);
+    if (m_stopRequested) {
+        MarkStopped();
+        return;
+    }
+    if (unusable >= 0) {
+        Refuse(Refusal::ArchiveUnusable, {QFileInfo(archives.at(unusable)).fileName()});
+        return;
     }
     {
         QMutexLocker locker(&m_mutex);
@@ -310,53 +309,98 @@ void CXCopyThread::run()
         MarkStopped();
 }
 
-// Lists the archive with the password and tests its first file: proves that
-// a 7-Zip runs behind the front end, that the archive is a 7z archive, that
-// it is whole enough to list and that the password opens it. Testing the
-// first file in the archive's order decodes only the start of a solid block.
-bool CXCopyThread::CheckArchive(const QString &extractor, const QString &archive)
+// Lists each archive with the password and tests its first file: proves
+// that a 7-Zip runs behind the front end, that the archive is a 7z archive,
+// that it is whole enough to list and that the password opens it. Testing
+// the first file in the archive's order decodes only the start of a solid
+// block. The archives are checked side by side: each command is mostly the
+// extractor's start and its listing. Returns the index of the first archive
+// that failed its check, -1 when all passed (or the check was stopped).
+int CXCopyThread::CheckArchives(const QString &extractor, const QStringList &archives)
 {
     const QStringList common {QStringLiteral("-t7z"), QStringLiteral("-sccUTF-8"),
                               QStringLiteral("-p%1").arg(password())};
-    QByteArray listing;
-    const int listed = RunQuietly(extractor,
-                                  QStringList {QStringLiteral("l"), QStringLiteral("-slt")} + common
-                                          + QStringList {QStringLiteral("--"), archive},
-                                  &listing);
-    if (listed != 0 || !listing.contains("\nType = 7z"))
-        return false;
-    const QString first = firstFile(listing);
-    if (first.isEmpty())
-        return true; // nothing to decode: the listing was the whole proof
-    QByteArray tested;
-    // -spd: the name is a name, not a wildcard; after "--" it is no switch
-    // and no list file either.
-    const int test = RunQuietly(extractor,
-                                QStringList {QStringLiteral("t"), QStringLiteral("-spd")} + common
-                                        + QStringList {QStringLiteral("--"), archive, first},
-                                &tested);
-    return (test == 0 || test == 1) && !tested.contains("No files to process");
+    QVector<QStringList> listings;
+    for (const QString &archive : archives)
+        listings << QStringList {QStringLiteral("l"), QStringLiteral("-slt")} + common
+                        + QStringList {QStringLiteral("--"), archive};
+    QVector<QByteArray> listed;
+    const QVector<int> listCodes = RunQuietly(extractor, listings, &listed);
+    if (m_stopRequested)
+        return -1;
+
+    QVector<bool> usable(archives.size(), false);
+    QVector<QStringList> tests;
+    QVector<int> tested; // the archive of each test
+    for (int i = 0; i < archives.size(); ++i) {
+        if (listCodes.at(i) != 0 || !listed.at(i).contains("\nType = 7z"))
+            continue;
+        const QString first = firstFile(listed.at(i));
+        if (first.isEmpty()) {
+            usable[i] = true; // nothing to decode: the listing was the whole proof
+            continue;
+        }
+        // -spd: the name is a name, not a wildcard; after "--" it is no
+        // switch and no list file either.
+        tests << QStringList {QStringLiteral("t"), QStringLiteral("-spd")} + common
+                        + QStringList {QStringLiteral("--"), archives.at(i), first};
+        tested << i;
+    }
+    QVector<QByteArray> outputs;
+    const QVector<int> testCodes = RunQuietly(extractor, tests, &outputs);
+    if (m_stopRequested)
+        return -1;
+    for (int t = 0; t < tested.size(); ++t) {
+        usable[tested.at(t)] = (testCodes.at(t) == 0 || testCodes.at(t) == 1)
+                && !outputs.at(t).contains("No files to process");
+    }
+    return int(usable.indexOf(false));
 }
 
-// Runs a short extractor command, stopped at once on a stop request; its
-// standard output goes to `output`. Returns its exit code, -1 when it could
-// not start, crashed or was stopped.
-int CXCopyThread::RunQuietly(const QString &program, const QStringList &arguments,
-                             QByteArray *output)
+// Runs short extractor commands side by side, all stopped at once on a stop
+// request; the standard output of each goes to the output of the same index.
+// Returns their exit codes, -1 for one that could not start, crashed or was
+// stopped.
+QVector<int> CXCopyThread::RunQuietly(const QString &program, const QVector<QStringList> &commands,
+                                      QVector<QByteArray> *outputs)
 {
-    QProcess process;
-    Platform::ExtractorJob job;
-    if (!startExtractor(process, job, program, arguments))
-        return -1;
-    while (process.state() != QProcess::NotRunning && !process.waitForFinished(stopPollMs)) {
-        output->append(process.readAllStandardOutput());
+    const int count = int(commands.size());
+    outputs->fill(QByteArray(), count);
+    QVector<int> codes(count, -1);
+    std::vector<std::unique_ptr<QProcess>> processes;
+    std::vector<std::unique_ptr<Platform::ExtractorJob>> jobs;
+    for (int i = 0; i < count; ++i) {
+        processes.emplace_back(new QProcess);
+        jobs.emplace_back(new Platform::ExtractorJob);
+        if (!startExtractor(*processes[i], *jobs[i], program, commands.at(i)))
+            processes[i].reset();
+    }
+    for (bool running = true; running;) {
+        running = false;
+        for (int i = 0; i < count; ++i) {
+            QProcess *process = processes[size_t(i)].get();
+            if (!process || process->state() == QProcess::NotRunning)
+                continue;
+            if (!process->waitForFinished(stopPollMs / count))
+                running = true;
+            (*outputs)[i].append(process->readAllStandardOutput());
+        }
         if (m_stopRequested) {
-            stopExtractor(process, job);
-            return -1;
+            for (int i = 0; i < count; ++i) {
+                if (processes[size_t(i)])
+                    stopExtractor(*processes[size_t(i)], *jobs[size_t(i)]);
+            }
+            return QVector<int>(count, -1);
         }
     }
-    output->append(process.readAllStandardOutput());
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    for (int i = 0; i < count; ++i) {
+        QProcess *process = processes[size_t(i)].get();
+        if (!process)
+            continue;
+        (*outputs)[i].append(process->readAllStandardOutput());
+        codes[i] = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
+    }
+    return codes;
 }
 
 // Opens the data folder as the installer's own: created with the protected

@@ -109,8 +109,9 @@ private:
     // What one entry became in a walk.
     enum class Walked { Removed, Kept, Failed };
 
-    bool CheckArchive(const QString &extractor, const QString &archive);
-    int RunQuietly(const QString &program, const QStringList &arguments, QByteArray *output);
+    int CheckArchives(const QString &extractor, const QStringList &archives);
+    QVector<int> RunQuietly(const QString &program, const QVector<QStringList> &commands,
+                            QVector<QByteArray> *outputs);
     Platform::FolderHandle SecureDataFolder(const Platform::FolderHandle &appData);
     void RemoveOldInstall(const CInstallPaths &paths, const Platform::FolderHandle &data);
     bool DeleteDirectory(const QString &path);
