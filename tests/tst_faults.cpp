@@ -141,7 +141,7 @@ void TestFaults::prepare(InstallScene &scene, bool medium, int programFiles, int
 // SIGKILL from outside to the extractor, in either archive.
 void TestFaults::killExtractor()
 {
-    int hitFirst = 0, hitSecond = 0;
+    int hitFirst = 0, hitSecond = 0, late = 0;
     for (int run = 0; run < runs; ++run) {
         InstallScene scene;
         prepare(scene, true, 200, 50, bulkKeys);
@@ -155,19 +155,30 @@ void TestFaults::killExtractor()
         QVERIFY2(problems.isEmpty(),
                  qPrintable(describe(problems, run,
                                      QStringLiteral("kill at %1 ms").arg(params.delayMs))));
-        if (report.faultLine == QLatin1String("killed 0"))
+        // A signal that reaches an extractor already on its way out after a
+        // clean exit (its exit code set, not yet a zombie) changes nothing:
+        // that extraction did finish, and the run counts as a late one.
+        const int killed = report.faultLine.startsWith(QLatin1String("killed "))
+                ? report.faultLine.mid(7).toInt()
+                : -1;
+        const bool exitedAnyway
+                = killed >= 0 && report.outcomes.value(killed) == QLatin1String("2 0");
+        if (killed == 0 && !exitedAnyway)
             ++hitFirst;
-        else if (report.faultLine == QLatin1String("killed 1"))
+        else if (killed == 1 && !exitedAnyway)
             ++hitSecond;
+        else if (exitedAnyway)
+            ++late;
         // A killed extraction is never reported as a success.
-        if (report.faultLine.startsWith(QLatin1String("killed")))
+        if (killed >= 0 && !exitedAnyway)
             QVERIFY2(!report.succeeded, qPrintable(report.output));
         QCOMPARE(report.opened.size(), 1);
         QVERIFY(report.opened.first().endsWith(report.succeeded
                                                        ? QString::fromUtf8("Tarvo高效学习法.exe")
                                                        : QStringLiteral("uninstall.exe")));
     }
-    qInfo("killed in the first archive %d times, in the second %d times", hitFirst, hitSecond);
+    qInfo("killed in the first archive %d times, in the second %d times, on its way out %d times",
+          hitFirst, hitSecond, late);
     QVERIFY(hitFirst > 0 && hitSecond > 0);
 }
 

@@ -224,6 +224,12 @@ void InstallDriver::poll()
 void InstallDriver::printReport(int exitCode)
 {
     CXCopyThread *thread = m_window->copyThread;
+    if (thread) {
+        const QList<CXCopyThread::ExtractResult> results = thread->results();
+        for (const CXCopyThread::ExtractResult &result : results)
+            say({QStringLiteral("outcome"), QString::number(int(result.outcome)),
+                 QString::number(result.exitCode)});
+    }
     say({QStringLiteral("report"), QString::number(exitCode),
          QString::number(m_window->installState),
          QString::number(thread ? thread->results().size() : -1),
@@ -281,6 +287,8 @@ InstallDriver::Report InstallDriver::run(const Params &params)
             report.endedMs = f.value(1).toInt();
         else if (f.value(0) == QLatin1String("opened"))
             report.opened << f.value(1);
+        else if (f.value(0) == QLatin1String("outcome"))
+            report.outcomes << f.mid(1).join(QLatin1Char(' '));
         else if (f.value(0) == QLatin1String("fault") && report.faultLine.isEmpty())
             report.faultLine = f.mid(1).join(QLatin1Char(' '));
         else if (f.value(0) == QLatin1String("report") && f.size() >= 6) {

@@ -59,6 +59,7 @@ public:
         QString faultLine; // where the injected fault hit, as the driver saw it
         int state = -1; // the window's installState at the end
         int results = -1; // extractions attempted
+        QStringList outcomes; // each extraction's outcome and exit code, "2 0" and so on
         bool succeeded = false;
         bool stopped = false;
         bool cancelled = false; // the stop question was answered Yes
