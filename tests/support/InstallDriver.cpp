@@ -225,7 +225,7 @@ void InstallDriver::printReport(int exitCode)
 {
     CXCopyThread *thread = m_window->copyThread;
     if (thread) {
-        const QList<CXCopyThread::ExtractResult> results = thread->results();
+        const QVector<CXCopyThread::ExtractResult> results = thread->results();
         for (const CXCopyThread::ExtractResult &result : results)
             say({QStringLiteral("outcome"), QString::number(int(result.outcome)),
                  QString::number(result.exitCode)});
