@@ -30,17 +30,9 @@ DESKTOP_LNK="$DRIVE_C/users/Public/Desktop/$NAME.lnk"
 GROUP_DIR="$DRIVE_C/ProgramData/Microsoft/Windows/Start Menu/Programs/Mirevale"
 UNINSTALL_KEY='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Mirevale'
 
-failures=0
-pass() { echo "e2e: ok    $*"; }
-fail() {
-    echo "e2e: FAIL  $*" >&2
-    failures=$((failures + 1))
-}
-check() { # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
+CHECKS_NAME=e2e
+# shellcheck source=tests/windows/checks.sh
+. "$ROOT/tests/windows/checks.sh"
 # wait_for SECONDS COMMAND...: polls the condition every 0.1 s until the
 # deadline; false when it never held.
 wait_for() {
@@ -236,8 +228,4 @@ wait "$INSTALLER" 2>/dev/null || true
 check "the killed installer leaves no extractor" wait_for 10 no_extractor
 
 wineserver -k 2>/dev/null || true
-if [ "$failures" -ne 0 ]; then
-    echo "e2e: $failures check(s) failed" >&2
-    exit 1
-fi
-echo "e2e: all checks passed"
+finish_checks

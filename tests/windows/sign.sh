@@ -20,17 +20,9 @@ PASSWORD='#m8qzl#*&^%$!'
 # shellcheck disable=SC2016,SC2089,SC2090
 export CERT_PASSWORD='pa$s wörd "x"'
 
-failures=0
-pass() { echo "sign-test: ok    $*"; }
-fail() {
-    echo "sign-test: FAIL  $*" >&2
-    failures=$((failures + 1))
-}
-check() { # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
+CHECKS_NAME=sign-test
+# shellcheck source=tests/windows/checks.sh
+. "$ROOT/tests/windows/checks.sh"
 not() { ! "$@"; }
 
 rm -rf "$WORK"
@@ -103,8 +95,4 @@ printf "$(printf '\\%03o' $(((byte + 1) % 256)))" \
     | dd of="$WORK/changed.exe" bs=1 seek="$offset" conv=notrunc status=none
 check "one changed byte breaks the signature" not verified "$WORK/changed.exe" "$WORK/publisher.pem"
 
-if [ "$failures" -ne 0 ]; then
-    echo "sign-test: $failures check(s) failed" >&2
-    exit 1
-fi
-echo "sign-test: all checks passed"
+finish_checks
