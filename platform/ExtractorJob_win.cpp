@@ -4,6 +4,9 @@
 #include <QProcess>
 #include <QThread>
 
+#include <memory>
+#include <vector>
+
 #include <windows.h>
 
 #include <tlhelp32.h>
@@ -30,6 +33,42 @@ void resumeProcess(DWORD processId)
     }
     CloseHandle(snapshot);
 }
+
+// The attribute that creates a process inside a job, with the extended
+// start-up information that carries it; kept alive by the process's
+// creation modifier until the process has been created.
+struct JobAttribute
+{
+    STARTUPINFOEXW startup = {};
+    HANDLE job = nullptr;
+    std::vector<char> buffer;
+
+    // Null where Windows has no such attribute (before Windows 10).
+    static std::shared_ptr<JobAttribute> make(void *job)
+    {
+        auto attribute = std::make_shared<JobAttribute>();
+        attribute->job = HANDLE(job);
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        if (size == 0)
+            return nullptr;
+        attribute->buffer.resize(size);
+        const auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attribute->buffer.data());
+        if (!InitializeProcThreadAttributeList(list, 1, 0, &size))
+            return nullptr;
+        attribute->startup.lpAttributeList = list;
+        if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_JOB_LIST, &attribute->job,
+                                       sizeof(HANDLE), nullptr, nullptr))
+            return nullptr;
+        return attribute;
+    }
+
+    ~JobAttribute()
+    {
+        if (startup.lpAttributeList)
+            DeleteProcThreadAttributeList(startup.lpAttributeList);
+    }
+};
 
 DWORD activeProcesses(HANDLE job)
 {
@@ -64,9 +103,23 @@ ExtractorJob::~ExtractorJob()
 
 void ExtractorJob::prepare(QProcess &process)
 {
-    process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *arguments) {
-        arguments->flags |= CREATE_SUSPENDED;
-    });
+    // Where Windows can (10 and later), the process is created inside the
+    // job: there is no moment in which the installer could die and leave it
+    // outside. Elsewhere it is created suspended and joins in adopt().
+    std::shared_ptr<JobAttribute> attribute;
+    if (m_job)
+        attribute = JobAttribute::make(m_job);
+    process.setCreateProcessArgumentsModifier(
+            [attribute](QProcess::CreateProcessArguments *arguments) {
+                if (!attribute) {
+                    arguments->flags |= CREATE_SUSPENDED;
+                    return;
+                }
+                attribute->startup.StartupInfo = *arguments->startupInfo;
+                attribute->startup.StartupInfo.cb = sizeof(STARTUPINFOEXW);
+                arguments->startupInfo = &attribute->startup.StartupInfo;
+                arguments->flags |= EXTENDED_STARTUPINFO_PRESENT;
+            });
 }
 
 bool ExtractorJob::adopt(QProcess &process)
@@ -75,7 +128,14 @@ bool ExtractorJob::adopt(QProcess &process)
     bool inJob = false;
     if (m_job) {
         if (const HANDLE child
-            = OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE, processId)) {
+            = OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
+                          FALSE, processId)) {
+            BOOL member = FALSE;
+            if (IsProcessInJob(child, HANDLE(m_job), &member) && member) {
+                // Created inside the job, and running.
+                CloseHandle(child);
+                return true;
+            }
             inJob = AssignProcessToJobObject(HANDLE(m_job), child) != 0;
             CloseHandle(child);
         }

@@ -1,6 +1,7 @@
 // The platform layer: on Linux its emulation (system root, registry hive
 // files, folder creation, shell open and links); on Windows the same calls on
 // the real services, where the emulation's own contract has no counterpart.
+#include "ExtractorJob.h"
 #include "Platform.h"
 #include "TestSystem.h"
 #ifndef Q_OS_WIN
@@ -113,6 +114,8 @@ private slots:
     void shellOpenHook();
     void shellOpenStartsExecutableDetached();
     void links();
+    void extractorJob_data();
+    void extractorJob();
 
 private:
     QString root() const { return m_root->path() + QLatin1Char('/'); }
@@ -653,6 +656,38 @@ void TestPlatform::links()
     QVERIFY(!Platform::isLink(QFileInfo(target)));
     QVERIFY(!Platform::isLink(QFileInfo(root() + QStringLiteral("folder"))));
     QCOMPARE(QFileInfo(fileLink).symLinkTarget(), target);
+}
+
+void TestPlatform::extractorJob_data()
+{
+    QTest::addColumn<bool>("adopted");
+    QTest::newRow("adopted, then terminated") << true;
+    // The installer dying between the start and adopt(): what it started
+    // must not survive it, not even suspended.
+    QTest::newRow("job closed before adopt") << false;
+}
+
+void TestPlatform::extractorJob()
+{
+#ifdef Q_OS_WIN
+    QFETCH(bool, adopted);
+    QProcess process; // waits for a key on its standard input, a pipe
+    auto job = std::make_unique<Platform::ExtractorJob>();
+    job->prepare(process);
+    process.start(QString::fromLocal8Bit(qgetenv("ComSpec")),
+                  {QStringLiteral("/c"), QStringLiteral("pause")});
+    QVERIFY(process.waitForStarted());
+    if (adopted) {
+        QVERIFY(job->adopt(process));
+        QVERIFY(!process.waitForFinished(300));
+        QVERIFY(job->terminateAndWait(10000));
+    } else {
+        job.reset();
+    }
+    QVERIFY(process.waitForFinished(10000));
+#else
+    QSKIP("without job objects the front end watches the installer itself");
+#endif
 }
 
 QTEST_MAIN(TestPlatform)

@@ -193,7 +193,10 @@ for part in tarvo data; do
 done
 stage "Mirevale big" "$big/tarvo.cab" "$big/data.cab"
 
-extracting() { running '7za\.exe'; }
+# The extraction itself, not the checks before it: under Wine a process
+# killed while one of its children is still starting up leaves that child
+# behind (see the README), and the checks start one after another.
+extracting() { running '7za\.exe"? x '; }
 question_window() {
     QWID=$(xdotool search --onlyvisible --name '^问题$|^Question$' 2>/dev/null | head -n 1 || true)
     [ -n "$QWID" ]
