@@ -9,6 +9,7 @@
 #include "CMVCheckBox.h"
 #include "CXCopyThread.h"
 #include "Platform.h"
+#include "Product.h"
 #include "ShellOpen.h"
 #include "ShowMessageBox.h"
 
@@ -359,16 +360,16 @@ void CMVInstallWnd::RegisterUninstall()
     uninstaller.replace(QLatin1Char('/'), QLatin1Char('\\'));
 
     const std::unique_ptr<QSettings> uninstall = Platform::openRegistryKey(
-            QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
-                           "Uninstall"));
-    uninstall->setValue(QStringLiteral("Mirevale/DisplayIcon"), mainExe);
-    uninstall->setValue(QStringLiteral("Mirevale/DisplayName"), productName);
-    uninstall->setValue(QStringLiteral("Mirevale/NoModify"), 1);
-    uninstall->setValue(QStringLiteral("Mirevale/NoRepair"), 1);
-    uninstall->setValue(QStringLiteral("Mirevale/Publisher"), tr("Manufacture"));
-    uninstall->setValue(QStringLiteral("Mirevale/DisplayVersion"), QStringLiteral("3.0"));
+            QStringLiteral(MIREVALE_HKLM "\\" MIREVALE_UNINSTALL_KEY));
+    const QString entry = QStringLiteral(MIREVALE_FOLDER_NAME "/");
+    uninstall->setValue(entry + QStringLiteral("DisplayIcon"), mainExe);
+    uninstall->setValue(entry + QStringLiteral("DisplayName"), productName);
+    uninstall->setValue(entry + QStringLiteral("NoModify"), 1);
+    uninstall->setValue(entry + QStringLiteral("NoRepair"), 1);
+    uninstall->setValue(entry + QStringLiteral("Publisher"), tr("Manufacture"));
+    uninstall->setValue(entry + QStringLiteral("DisplayVersion"), QStringLiteral(MIREVALE_VERSION));
     // Quoted: the path holds a space, and an unquoted command line would let
     // Windows try C:\Program.exe first.
-    uninstall->setValue(QStringLiteral("Mirevale/UninstallString"),
+    uninstall->setValue(entry + QStringLiteral("UninstallString"),
                         QLatin1Char('"') + uninstaller + QLatin1Char('"'));
 }

@@ -1,6 +1,7 @@
 #include "CInstallPaths.h"
 
 #include "Platform.h"
+#include "Product.h"
 
 #include <QDir>
 #include <QSettings>
@@ -9,7 +10,7 @@
 
 CInstallPaths::CInstallPaths(const QString &productName)
     : m_productName(productName)
-    , m_programFolder(Platform::systemRoot() + QStringLiteral("Program Files/") + folderName())
+    , m_programFolder(Platform::systemRoot() + QStringLiteral(MIREVALE_PROGRAM_FILES "/") + folderName())
 { }
 
 CInstallPaths CInstallPaths::resolve(const QString &productName)
@@ -18,18 +19,17 @@ CInstallPaths CInstallPaths::resolve(const QString &productName)
     paths.m_missing.clear();
 
     const std::unique_ptr<QSettings> shellFolders = Platform::openRegistryKey(
-            QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\"
-                           "Explorer\\Shell Folders"));
+            QStringLiteral(MIREVALE_HKLM "\\" MIREVALE_SHELL_FOLDERS_KEY));
     const struct
     {
         QString value;
         Platform::StandardFolder standard;
         QString *folder;
-    } folders[] = {{QStringLiteral("Common AppData"), Platform::StandardFolder::CommonAppData,
+    } folders[] = {{QStringLiteral(MIREVALE_COMMON_APPDATA), Platform::StandardFolder::CommonAppData,
                     &paths.m_commonAppData},
-                   {QStringLiteral("Common Desktop"), Platform::StandardFolder::CommonDesktop,
+                   {QStringLiteral(MIREVALE_COMMON_DESKTOP), Platform::StandardFolder::CommonDesktop,
                     &paths.m_desktop},
-                   {QStringLiteral("Common Programs"), Platform::StandardFolder::CommonPrograms,
+                   {QStringLiteral(MIREVALE_COMMON_PROGRAMS), Platform::StandardFolder::CommonPrograms,
                     &paths.m_programs}};
     for (const auto &folder : folders) {
         *folder.folder = usableFolder(shellFolders->value(folder.value, QString()).toString());
@@ -43,7 +43,7 @@ CInstallPaths CInstallPaths::resolve(const QString &productName)
 
 QString CInstallPaths::folderName()
 {
-    return QStringLiteral("Mirevale");
+    return QStringLiteral(MIREVALE_FOLDER_NAME);
 }
 
 QString CInstallPaths::usableFolder(const QString &value)
@@ -90,7 +90,7 @@ QString CInstallPaths::mainExecutable() const
 
 QString CInstallPaths::uninstaller() const
 {
-    return m_programFolder + QStringLiteral("/uninstall.exe");
+    return m_programFolder + QStringLiteral("/" MIREVALE_UNINSTALLER);
 }
 
 QString CInstallPaths::desktopShortcut() const

@@ -3,6 +3,7 @@
 #include "ExtractorJob.h"
 #include "FolderHandle.h"
 #include "Platform.h"
+#include "Product.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -20,7 +21,7 @@ namespace {
 
 QString password()
 {
-    return QStringLiteral("#m8qzl#*&^%$!");
+    return QStringLiteral(MIREVALE_ARCHIVE_PASSWORD);
 }
 
 // How often a running extractor is checked against a stop request.
@@ -226,9 +227,9 @@ void CXCopyThread::run()
             = m_sourceDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_sourceDir;
     const QString programDir = paths.programFolder();
     const QString dataDir = paths.dataFolder();
-    const QString extractor = appDir + QStringLiteral("/7z.exe");
-    const QString firstArchive = appDir + QStringLiteral("/") + QStringLiteral("tarvo.cab");
-    const QString secondArchive = appDir + QStringLiteral("/") + QStringLiteral("data.cab");
+    const QString extractor = appDir + QStringLiteral("/" MIREVALE_EXTRACTOR);
+    const QString firstArchive = appDir + QStringLiteral("/" MIREVALE_PROGRAM_ARCHIVE);
+    const QString secondArchive = appDir + QStringLiteral("/" MIREVALE_DATA_ARCHIVE);
 
     // Without the whole payload the old installation is left as it is: it
     // could not be put back.

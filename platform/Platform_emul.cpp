@@ -3,6 +3,7 @@
 // platform/README.md).
 #include "Platform.h"
 #include "PlatformNative.h"
+#include "Product.h"
 #include "RegistryHive_emul.h"
 
 #include <QDateTime>
@@ -28,7 +29,7 @@ namespace {
 const char rootVariable[] = "MIREVALE_SYSTEM_ROOT";
 const QString machineHive = QStringLiteral("HKEY_LOCAL_MACHINE");
 const QString shellFoldersKey
-        = QStringLiteral("Software/Microsoft/Windows/CurrentVersion/Explorer/Shell Folders");
+        = QStringLiteral(MIREVALE_SHELL_FOLDERS_KEY).replace(QLatin1Char('\\'), QLatin1Char('/'));
 
 // Serialises seeding and the spelling look-up of openRegistryKey.
 QMutex registryMutex;
@@ -125,8 +126,9 @@ void seedMachineHive(const QString &fileName)
 {
     const StandardFolder folders[] = {StandardFolder::CommonAppData, StandardFolder::CommonDesktop,
                                       StandardFolder::CommonPrograms};
-    const QString names[] = {QStringLiteral("Common AppData"), QStringLiteral("Common Desktop"),
-                             QStringLiteral("Common Programs")};
+    const QString names[] = {QStringLiteral(MIREVALE_COMMON_APPDATA),
+                             QStringLiteral(MIREVALE_COMMON_DESKTOP),
+                             QStringLiteral(MIREVALE_COMMON_PROGRAMS)};
     QSettings::SettingsMap map;
     for (int i = 0; i < 3; ++i) {
         const QString folder = standardFolderPath(folders[i]);

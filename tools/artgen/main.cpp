@@ -7,6 +7,7 @@
 
 #include "Artwork.h"
 #include "IconFile.h"
+#include "Product.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -78,7 +79,7 @@ QImage drawPreview(const QString &folder, const QString &family)
                    QStringLiteral("安装协议"));
         p.setPen(Qt::white);
         p.drawText(QRect(330, 332, 300, 16), Qt::AlignRight | Qt::AlignVCenter,
-                   QStringLiteral("Copyright © 2024 Kestrelvane. All rights reserved."));
+                   QStringLiteral("Copyright © " MIREVALE_COPYRIGHT_YEAR " " MIREVALE_PUBLISHER ". All rights reserved."));
         p.restore();
     }
     p.end();

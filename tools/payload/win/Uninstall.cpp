@@ -10,6 +10,8 @@
 // waits for this process to end, removes the program folder and marks itself
 // and its folder for deletion at the next restart (MoveFileEx), as
 // installers' uninstallers do.
+#include "Product.h"
+
 #include <windows.h>
 
 #include <shlobj.h>
@@ -21,10 +23,9 @@
 namespace {
 
 const wchar_t productName[] = L"Tarvo\u9ad8\u6548\u5b66\u4e60\u6cd5";
-const wchar_t groupName[] = L"Mirevale";
-const wchar_t uninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mirevale";
-const wchar_t shellFoldersKey[]
-        = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const wchar_t groupName[] = MIREVALE_WIDE(MIREVALE_FOLDER_NAME);
+const wchar_t uninstallKey[] = MIREVALE_WIDE(MIREVALE_UNINSTALL_KEY "\\" MIREVALE_FOLDER_NAME);
+const wchar_t shellFoldersKey[] = MIREVALE_WIDE(MIREVALE_SHELL_FOLDERS_KEY);
 
 std::wstring modulePath()
 {
@@ -237,9 +238,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     const std::wstring mainExe = program + L"\\" + productName + L".exe";
 
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const std::wstring desktop = shellFolder(L"Common Desktop", FOLDERID_PublicDesktop);
-    const std::wstring programs = shellFolder(L"Common Programs", FOLDERID_CommonPrograms);
-    const std::wstring appData = shellFolder(L"Common AppData", FOLDERID_ProgramData);
+    const std::wstring desktop = shellFolder(MIREVALE_WIDE(MIREVALE_COMMON_DESKTOP), FOLDERID_PublicDesktop);
+    const std::wstring programs = shellFolder(MIREVALE_WIDE(MIREVALE_COMMON_PROGRAMS), FOLDERID_CommonPrograms);
+    const std::wstring appData = shellFolder(MIREVALE_WIDE(MIREVALE_COMMON_APPDATA), FOLDERID_ProgramData);
     if (!desktop.empty())
         removeShortcut(desktop + L"\\" + productName + L".lnk", mainExe);
     if (!programs.empty()) {
