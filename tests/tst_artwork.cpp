@@ -1,6 +1,8 @@
 // The artwork in the resource bundle: sizes, PNG encoding, the pixel
 // properties the window relies on, and the Windows file icon and manifest.
 
+#include "Product.h"
+
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -360,10 +362,11 @@ void TestArtwork::iconFile()
 
 void TestArtwork::manifest()
 {
-    QFile file(sourcePath(QStringLiteral("res/MirevaleSetup.manifest")));
+    // The manifest the build generates from res/MirevaleSetup.manifest.in.
+    QFile file(QStringLiteral(MIREVALE_GENERATED_DIR "/MirevaleSetup.manifest"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QXmlStreamReader xml(&file);
-    bool level = false, commonControls = false;
+    bool level = false, commonControls = false, own = false;
     while (!xml.atEnd()) {
         xml.readNext();
         if (!xml.isStartElement())
@@ -383,13 +386,21 @@ void TestArtwork::manifest()
                      QStringLiteral("6.0.0.0"));
             commonControls = true;
         }
+        if (xml.name() == QLatin1String("assemblyIdentity")
+            && attributes.value(QLatin1String("name")) == QLatin1String("Kestrelvane.Mirevale.Setup")) {
+            QCOMPARE(attributes.value(QLatin1String("version")).toString(),
+                     QStringLiteral(MIREVALE_VERSION_DOTTED));
+            QCOMPARE(QStringLiteral(MIREVALE_VERSION_DOTTED), QStringLiteral("3.0.0.0"));
+            own = true;
+        }
     }
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
     QVERIFY(level);
     QVERIFY(commonControls);
+    QVERIFY(own);
 
     // The resource script names the icon group 101 and the manifest as
-    // resource 1 of type 24, both files lying beside it.
+    // resource 1 of type 24 (found through the generated folder).
     const QString script
             = QString::fromUtf8(readAll(sourcePath(QStringLiteral("res/MirevaleSetup.rc"))));
     QVERIFY(script.contains(QRegularExpression(QStringLiteral("^101\\s+ICON\\s+\"app\\.ico\"\\s*$"),

@@ -1,0 +1,7 @@
+#include "TestSeams.h"
+
+TestSeams &TestSeams::current()
+{
+    static TestSeams seams;
+    return seams;
+}
