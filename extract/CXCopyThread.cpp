@@ -4,6 +4,7 @@
 #include "FolderHandle.h"
 #include "Platform.h"
 #include "Product.h"
+#include "TestSeams.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -223,8 +224,11 @@ void CXCopyThread::run()
         Refuse(Refusal::FolderUnknown, paths.missing());
         return;
     }
-    const QString appDir
-            = m_sourceDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_sourceDir;
+    QString appDir = m_sourceDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_sourceDir;
+#ifdef MIREVALE_TEST_SEAMS
+    if (!TestSeams::current().payloadDir.isEmpty())
+        appDir = TestSeams::current().payloadDir;
+#endif
     const QString programDir = paths.programFolder();
     const QString dataDir = paths.dataFolder();
     const QString extractor = appDir + QStringLiteral("/" MIREVALE_EXTRACTOR);
