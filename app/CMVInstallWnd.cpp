@@ -10,6 +10,7 @@
 #include "CXCopyThread.h"
 #include "Platform.h"
 #include "Product.h"
+#include "ProductVersion.h"
 #include "ShellOpen.h"
 #include "ShowMessageBox.h"
 

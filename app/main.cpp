@@ -1,28 +1,6 @@
-#include "CImageMgr.h"
-#include "CMVInstallWnd.h"
-#include "Platform.h"
-
-#include <QApplication>
-#include <QTranslator>
+#include "RunInstaller.h"
 
 int main(int argc, char *argv[])
 {
-    Platform::restrictDllSearch();
-
-    QApplication app(argc, argv);
-
-    // The bundle's translation is always in force, whatever the system language.
-    QTranslator translator;
-    translator.load(QStringLiteral(":/trans/trans_iss.qm"));
-    app.installTranslator(&translator);
-
-    // The background is the largest picture: decode it on a second core while
-    // the window's construction loads the system's font configuration.
-    CImageMgr::instance()->prefetch(QStringLiteral("background.png"));
-
-    CMVInstallWnd window(nullptr);
-    window.InitWidgets();
-    window.show();
-    return app.exec();
-    // window, translator and app are destroyed in this order on return.
+    return RunInstaller(argc, argv);
 }

@@ -8,7 +8,7 @@
 #include <QWidget>
 
 FirstPaintProbe::FirstPaintProbe(QWidget *window)
-    : QObject(nullptr)
+    : QObject(window)
     , m_window(window)
 {
     window->installEventFilter(this);

@@ -8,7 +8,8 @@ class QWidget;
 // window comes first in a repaint; its children and the flush of the backing
 // store follow inside the same event. A zero timer started there fires once
 // all of that is done: then the probe reports the time since the driver
-// launched the process and the peak memory, and ends the event loop.
+// launched the process and the peak memory, and ends the event loop. The
+// window owns it.
 class FirstPaintProbe : public QObject
 {
     Q_OBJECT

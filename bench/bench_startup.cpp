@@ -1,27 +1,10 @@
-// The installer's start-up, step for step as in main: translator, window,
-// InitWidgets, show. Ends after the window's first frame.
+// The installer's start-up, through the same function as main. Ends after
+// the window's first frame.
 
-#include "CImageMgr.h"
-#include "CMVInstallWnd.h"
 #include "FirstPaintProbe.h"
-
-#include <QApplication>
-#include <QTranslator>
+#include "RunInstaller.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QTranslator translator;
-    translator.load(QStringLiteral(":/trans/trans_iss.qm"));
-    app.installTranslator(&translator);
-
-    // The background is the largest picture: decode it on a second core while
-    // the window's construction loads the system's font configuration.
-    CImageMgr::instance()->prefetch(QStringLiteral("background.png"));
-
-    CMVInstallWnd window(nullptr);
-    window.InitWidgets();
-    FirstPaintProbe probe(&window);
-    window.show();
-    return app.exec();
+    return RunInstaller(argc, argv, [](QWidget *window) { new FirstPaintProbe(window); });
 }

@@ -4,9 +4,8 @@
 // its tests share: names, registry keys, the payload and the version. Plain
 // string macros, so that the resource compiler and the Win32 tools can use
 // them as they are; Qt code wraps them in QStringLiteral(), Win32 code in
-// MIREVALE_WIDE().
-
-#include "ProductVersion.h" // generated from the project's version
+// MIREVALE_WIDE(). The version is generated from the project's version into
+// ProductVersion.h.
 
 #define MIREVALE_WIDE_(text) L##text
 #define MIREVALE_WIDE(text) MIREVALE_WIDE_(text)

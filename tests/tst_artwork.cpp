@@ -1,7 +1,7 @@
 // The artwork in the resource bundle: sizes, PNG encoding, the pixel
 // properties the window relies on, and the Windows file icon and manifest.
 
-#include "Product.h"
+#include "ProductVersion.h"
 
 #include <QFile>
 #include <QImage>
