@@ -61,7 +61,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
-    // Set to their defaults at construction; a subclass may change them.
+    // The input handlers drive m_state, m_hitRect and m_pressed; the other
+    // members keep their defaults unless the setters above or a subclass
+    // change them.
     int m_state; // a State
     bool m_highlighted;
     int m_index;

@@ -28,7 +28,8 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
-    // Set to their defaults at construction; a subclass may change them.
+    // m_pressPos follows the presses while dragging is on; the other members
+    // keep their defaults unless setTextColor or a subclass changes them.
     QColor m_textColor;
     QColor m_backgroundColor;
     QColor m_borderColor;
