@@ -10,17 +10,57 @@
 
 using namespace WidgetTest;
 
+// The button's states, as the int m_state holds them.
+constexpr int Normal = CBaseButton::StateNormal;
+constexpr int Lit = CBaseButton::StateLit;
+constexpr int Pressed = CBaseButton::StatePressed;
+constexpr int Hover = CBaseButton::StateHover;
+
+// The button as a subclass sees it: its state, and the look and layout
+// members that only construction or a subclass sets.
+class Button : public CBaseButton
+{
+public:
+    using CBaseButton::CBaseButton;
+    using CBaseButton::m_alignment;
+    using CBaseButton::m_autoGrow;
+    using CBaseButton::m_badgeColor;
+    using CBaseButton::m_badgeNumber;
+    using CBaseButton::m_badgeTextColor;
+    using CBaseButton::m_disabledTextColor;
+    using CBaseButton::m_hitRect;
+    using CBaseButton::m_hoverTextColor;
+    using CBaseButton::m_icon;
+    using CBaseButton::m_iconHeight;
+    using CBaseButton::m_iconWidth;
+    using CBaseButton::m_index;
+    using CBaseButton::m_interactive;
+    using CBaseButton::m_leftInset;
+    using CBaseButton::m_leftMargin;
+    using CBaseButton::m_moveOnHover;
+    using CBaseButton::m_normalTextColor;
+    using CBaseButton::m_pixmap;
+    using CBaseButton::m_pressed;
+    using CBaseButton::m_pressOffset;
+    using CBaseButton::m_showBadge;
+    using CBaseButton::m_showSubText;
+    using CBaseButton::m_state;
+    using CBaseButton::m_topMargin;
+
+    void setBadge(int number)
+    {
+        m_showBadge = true;
+        m_badgeNumber = number;
+    }
+};
+
 class TestCBaseButton : public QObject
 {
     Q_OBJECT
 
 private:
     std::unique_ptr<QWidget> m_host;
-    CBaseButton *m_button = nullptr;
-
-    int &state(CBaseButton *b) { return b->m_state; }
-    bool pressed(CBaseButton *b) { return b->m_pressed; }
-    QRect hitRect(CBaseButton *b) { return b->m_hitRect; }
+    Button *m_button = nullptr;
 
     // Font with a line spacing of 20 and a text 100 pixels wide in it.
     bool workedFont(QFont *font, QString *text)
@@ -48,7 +88,7 @@ private slots:
     {
         m_host.reset(new QWidget);
         m_host->resize(400, 300);
-        m_button = new CBaseButton(m_host.get());
+        m_button = new Button(m_host.get());
         m_button->setGeometry(50, 40, 155, 43);
         QFont font(bundleFamily());
         font.setPixelSize(20);
@@ -63,14 +103,14 @@ private slots:
 
     void defaults()
     {
-        CBaseButton b(nullptr);
-        QCOMPARE(state(&b), 1);
+        Button b(nullptr);
+        QCOMPARE(b.m_state, Normal);
         QCOMPARE(b.m_index, -1);
         QCOMPARE(b.m_normalTextColor, QColor(0, 0, 255, 255));
         QCOMPARE(b.m_hoverTextColor, QColor(255, 255, 255, 255));
         QCOMPARE(b.m_disabledTextColor, QColor(100, 100, 100, 255));
         QCOMPARE(b.m_alignment, 132);
-        QCOMPARE(hitRect(&b), b.rect().adjusted(1, 1, -1, -1));
+        QCOMPARE(b.m_hitRect, b.rect().adjusted(1, 1, -1, -1));
         QVERIFY(b.testAttribute(Qt::WA_MouseTracking));
         QVERIFY(b.m_interactive);
     }
@@ -95,11 +135,11 @@ private slots:
         QFont font;
         QString text;
         QVERIFY2(workedFont(&font, &text), "no font with a line spacing of 20");
-        CBaseButton b(nullptr);
+        Button b(nullptr);
         b.resize(155, 43);
         b.setFont(font);
         b.setTexts(text, QString());
-        b.setAlignment(alignment);
+        b.m_alignment = alignment;
         const QVector<RecordedText> texts = recordContent(&b, b.rect());
         QCOMPARE(texts.size(), 1);
         QCOMPARE(texts.at(0).text, text);
@@ -111,7 +151,7 @@ private slots:
     {
         // A 100 by 20 content pixmap: left edge at 27, top edge 21 - 10 + 1.
         QPixmap content = solidPixmap(100, 20, QColor(0, 200, 0));
-        m_button->setContentPixmap(&content);
+        m_button->m_pixmap = &content;
         const QImage image = m_button->grab().toImage();
         QCOMPARE(image.pixelColor(27, 12), QColor(0, 200, 0));
         QCOMPARE(image.pixelColor(126, 31), QColor(0, 200, 0));
@@ -120,7 +160,7 @@ private slots:
         QCOMPARE(image.pixelColor(127, 31).alpha(), 0);
         QCOMPARE(image.pixelColor(126, 32).alpha(), 0);
         // No text in pixmap mode, whatever the state.
-        state(m_button) = 3;
+        m_button->m_state = Pressed;
         QCOMPARE(countColor(m_button->grab().toImage(), m_button->rect(), Qt::white), 0);
     }
 
@@ -134,9 +174,9 @@ private slots:
         });
         if (family.isEmpty())
             QSKIP("no installed font has a digit 6 wide and a height of 12 at 8 points");
-        CBaseButton b(nullptr);
+        Button b(nullptr);
         b.setFont(QFont(family));
-        b.setBadge(true, 7);
+        b.setBadge(7);
         PaintRecorder recorder;
         QPainter painter(&recorder);
         b.drawBadge(&painter, QPoint(40, 10));
@@ -172,9 +212,10 @@ private slots:
     {
         QFETCH(int, number);
         QFETCH(bool, circle);
-        CBaseButton b(nullptr);
-        b.setBadge(true, number);
-        b.setBadgeColors(QColor(0, 0, 250), QColor(250, 250, 0));
+        Button b(nullptr);
+        b.setBadge(number);
+        b.m_badgeColor = QColor(0, 0, 250);
+        b.m_badgeTextColor = QColor(250, 250, 0);
         QFont small(b.font());
         small.setPointSize(8);
         const QFontMetrics m(small);
@@ -196,9 +237,9 @@ private slots:
 
     void badgeOnlyWithIcon()
     {
-        CBaseButton b(nullptr);
+        Button b(nullptr);
         b.resize(155, 43);
-        b.setBadge(true, 3);
+        b.setBadge(3);
         PaintRecorder plain;
         QPainter p1(&plain);
         b.drawContent(&p1, b.rect());
@@ -208,7 +249,9 @@ private slots:
         // With a 16 by 16 icon the block is icon + 5 + text, the badge sits
         // on the icon's top-right corner.
         QPixmap icon = solidPixmap(8, 8, Qt::red);
-        b.setIconPixmap(&icon, 16, 16);
+        b.m_icon = &icon;
+        b.m_iconWidth = 16;
+        b.m_iconHeight = 16;
         b.setTexts(QString(), QString());
         PaintRecorder recorder;
         QPainter p2(&recorder);
@@ -230,8 +273,8 @@ private slots:
     void emptyTextPaintsNothing()
     {
         m_button->setTexts(QString(), QString());
-        for (int s = 1; s <= 4; ++s) {
-            state(m_button) = s;
+        for (int s = Normal; s <= Hover; ++s) {
+            m_button->m_state = s;
             QCOMPARE(countPainted(m_button->grab().toImage(), m_button->rect()), 0);
         }
     }
@@ -243,11 +286,11 @@ private slots:
         QTest::addColumn<int>("lines");
         QTest::addColumn<QColor>("color");
         QTest::addColumn<int>("stateAfter");
-        QTest::newRow("1") << 1 << false << 1 << QColor(Qt::blue) << 1;
-        QTest::newRow("1 two-line") << 1 << true << 2 << QColor(Qt::blue) << 1;
-        QTest::newRow("2") << 2 << false << 2 << QColor(Qt::white) << 2;
-        QTest::newRow("3") << 3 << false << 2 << QColor(Qt::white) << 3;
-        QTest::newRow("4") << 4 << false << 2 << QColor(Qt::white) << 1;
+        QTest::newRow("1") << Normal << false << 1 << QColor(Qt::blue) << Normal;
+        QTest::newRow("1 two-line") << Normal << true << 2 << QColor(Qt::blue) << Normal;
+        QTest::newRow("2") << Lit << false << 2 << QColor(Qt::white) << Lit;
+        QTest::newRow("3") << Pressed << false << 2 << QColor(Qt::white) << Pressed;
+        QTest::newRow("4") << Hover << false << 2 << QColor(Qt::white) << Normal;
         QTest::newRow("0") << 0 << false << 0 << QColor() << 0;
         QTest::newRow("5") << 5 << true << 0 << QColor() << 5;
     }
@@ -259,14 +302,14 @@ private slots:
         QFETCH(int, lines);
         QFETCH(QColor, color);
         QFETCH(int, stateAfter);
-        CBaseButton b(nullptr);
+        Button b(nullptr);
         b.resize(155, 60);
         QFont sub(bundleFamily());
         sub.setPixelSize(9);
         b.setFonts(nullptr, &sub);
         b.setTexts(QStringLiteral("Main"), QStringLiteral("Second"));
-        b.setShowSubText(twoLines);
-        this->state(&b) = state;
+        b.m_showSubText = twoLines;
+        b.m_state = state;
         const QVector<RecordedText> texts = recordContent(&b, b.rect());
         QCOMPARE(texts.size(), lines);
         for (const RecordedText &t : texts)
@@ -276,15 +319,15 @@ private slots:
             QCOMPARE(texts.at(1).font.pixelSize(), 9);
             QVERIFY(texts.at(1).origin.y() > texts.at(0).origin.y());
         }
-        QCOMPARE(this->state(&b), stateAfter);
+        QCOMPARE(b.m_state, stateAfter);
     }
 
     void twoLineLayout()
     {
-        CBaseButton b(nullptr);
+        Button b(nullptr);
         b.resize(155, 60);
         b.setTexts(QStringLiteral("Main"), QStringLiteral("Second line"));
-        b.setShowSubText(true);
+        b.m_showSubText = true;
         const QFontMetrics m(b.font());
         const int ch = m.lineSpacing(), sh = m.height(), sw = m.horizontalAdvance("Second line");
         const int W = 145, H = 54;
@@ -297,16 +340,16 @@ private slots:
 
     void disabledPaintsOneGreyLine()
     {
-        CBaseButton b(nullptr);
+        Button b(nullptr);
         b.resize(155, 60);
         b.setTexts(QStringLiteral("Main"), QStringLiteral("Second"));
-        b.setShowSubText(true);
+        b.m_showSubText = true;
         b.setEnabled(false);
-        state(&b) = 4;
+        b.m_state = Hover;
         const QVector<RecordedText> texts = recordContent(&b, b.rect());
         QCOMPARE(texts.size(), 1);
         QCOMPARE(texts.at(0).color, QColor(100, 100, 100));
-        QCOMPARE(state(&b), 4);
+        QCOMPARE(b.m_state, Hover);
     }
 
     void hoverColourLastsOnePaint()
@@ -317,13 +360,13 @@ private slots:
 
         sendMouse(m_button, QEvent::MouseMove, QPoint(20, 20), Qt::NoButton, Qt::NoButton);
         QCOMPARE(m_button->cursor().shape(), Qt::PointingHandCursor);
-        QCOMPARE(state(m_button), 1); // the move's own repaint showed state 4
+        QCOMPARE(m_button->m_state, Normal); // the move's own repaint showed the hover state
 
-        state(m_button) = 4;
+        m_button->m_state = Hover;
         const QImage hover = m_button->grab().toImage();
         QVERIFY(countColor(hover, m_button->rect(), Qt::white) > 0);
         QCOMPARE(countColor(hover, m_button->rect(), Qt::blue), 0);
-        QCOMPARE(state(m_button), 1);
+        QCOMPARE(m_button->m_state, Normal);
         QVERIFY(countColor(m_button->grab().toImage(), m_button->rect(), Qt::blue) > 0);
     }
 
@@ -334,12 +377,12 @@ private slots:
         QTest::addColumn<int>("state");
         QTest::addColumn<int>("cursor");
         QTest::newRow("inside, left held")
-                << QPoint(20, 20) << int(Qt::LeftButton) << 3 << int(Qt::PointingHandCursor);
+                << QPoint(20, 20) << int(Qt::LeftButton) << Pressed << int(Qt::PointingHandCursor);
         QTest::newRow("inside, right held")
-                << QPoint(20, 20) << int(Qt::RightButton) << 1 << int(Qt::PointingHandCursor);
+                << QPoint(20, 20) << int(Qt::RightButton) << Normal << int(Qt::PointingHandCursor);
         QTest::newRow("border pixel")
-                << QPoint(0, 20) << int(Qt::NoButton) << 2 << int(Qt::ArrowCursor);
-        QTest::newRow("outside") << QPoint(200, 20) << int(Qt::LeftButton) << 2
+                << QPoint(0, 20) << int(Qt::NoButton) << Lit << int(Qt::ArrowCursor);
+        QTest::newRow("outside") << QPoint(200, 20) << int(Qt::LeftButton) << Lit
                                  << int(Qt::ArrowCursor);
     }
 
@@ -349,11 +392,11 @@ private slots:
         QFETCH(int, buttons);
         QFETCH(int, state);
         QFETCH(int, cursor);
-        this->state(m_button) = 2;
+        m_button->m_state = Lit;
         m_button->setCursor(Qt::WaitCursor);
         sendMouse(m_button, QEvent::MouseMove, pos, Qt::NoButton, Qt::MouseButtons(buttons));
         // State 4 is painted at once and falls back to 1.
-        QCOMPARE(this->state(m_button), state);
+        QCOMPARE(m_button->m_state, state);
         QCOMPARE(int(m_button->cursor().shape()), cursor);
     }
 
@@ -367,9 +410,9 @@ private slots:
         QTest::addColumn<int>("stateAfter");
         // The toolkit's click repaints at once, so its hover state is
         // already painted and back at 1.
-        QTest::newRow("plain") << -1 << false << 1 << 0 << false << 1;
-        QTest::newRow("index 5") << 5 << false << 0 << 1 << false << 4;
-        QTest::newRow("index 5, checkable") << 5 << true << 0 << 1 << true << 4;
+        QTest::newRow("plain") << -1 << false << 1 << 0 << false << Normal;
+        QTest::newRow("index 5") << 5 << false << 0 << 1 << false << Hover;
+        QTest::newRow("index 5, checkable") << 5 << true << 0 << 1 << true << Hover;
     }
 
     void clickInside()
@@ -380,7 +423,7 @@ private slots:
         QFETCH(int, indexClicks);
         QFETCH(bool, checkedAfter);
         QFETCH(int, stateAfter);
-        m_button->setIndex(index);
+        m_button->m_index = index;
         m_button->setCheckable(checkable);
         QSignalSpy toolkit(m_button, SIGNAL(clicked()));
         QSignalSpy indexed(m_button, SIGNAL(clicked(int)));
@@ -388,12 +431,12 @@ private slots:
 
         QTest::mousePress(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
         QCOMPARE(m_button->pos(), start + QPoint(3, 3));
-        QCOMPARE(state(m_button), 3);
-        QVERIFY(pressed(m_button));
+        QCOMPARE(m_button->m_state, Pressed);
+        QVERIFY(m_button->m_pressed);
         QTest::mouseRelease(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
         QCOMPARE(m_button->pos(), start);
-        QVERIFY(!pressed(m_button));
-        QCOMPARE(state(m_button), stateAfter);
+        QVERIFY(!m_button->m_pressed);
+        QCOMPARE(m_button->m_state, stateAfter);
         QCOMPARE(m_button->cursor().shape(), Qt::ArrowCursor);
         QCOMPARE(toolkit.count(), toolkitClicks);
         QCOMPARE(indexed.count(), indexClicks);
@@ -408,12 +451,12 @@ private slots:
         QTest::mousePress(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
         QTest::mouseRelease(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(0, 0));
         QCOMPARE(toolkit.count(), 1);
-        m_button->setIndex(3);
+        m_button->m_index = 3;
         QSignalSpy indexed(m_button, SIGNAL(clicked(int)));
         QTest::mousePress(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
         QTest::mouseRelease(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(154, 42));
         QCOMPARE(indexed.count(), 1);
-        QCOMPARE(state(m_button), 4);
+        QCOMPARE(m_button->m_state, Hover);
     }
 
     void pressOnBorderIsDropped()
@@ -422,7 +465,7 @@ private slots:
         QSignalSpy pressedSpy(m_button, SIGNAL(pressed()));
         QTest::mousePress(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(0, 10));
         QCOMPARE(m_button->pos(), start);
-        QCOMPARE(state(m_button), 1);
+        QCOMPARE(m_button->m_state, Normal);
         QCOMPARE(pressedSpy.count(), 0);
     }
 
@@ -435,11 +478,11 @@ private slots:
         QTest::mouseRelease(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(200, 20));
         QCOMPARE(toolkit.count(), 0);
         QCOMPARE(indexed.count(), 0);
-        QCOMPARE(state(m_button), 1);
+        QCOMPARE(m_button->m_state, Normal);
         QCOMPARE(m_button->pos(), start);
-        QVERIFY(!pressed(m_button));
+        QVERIFY(!m_button->m_pressed);
 
-        m_button->setIndex(2);
+        m_button->m_index = 2;
         QTest::mousePress(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
         QTest::mouseRelease(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(20, 60));
         QCOMPARE(indexed.count(), 0);
@@ -450,34 +493,34 @@ private slots:
     {
         const QPoint start = m_button->pos();
         m_button->setCursor(Qt::PointingHandCursor);
-        state(m_button) = 2;
+        m_button->m_state = Lit;
         QSignalSpy toolkit(m_button, SIGNAL(clicked()));
         QTest::mousePress(m_button, Qt::RightButton, Qt::NoModifier, QPoint(20, 20));
         QCOMPARE(m_button->pos(), start);
-        QCOMPARE(state(m_button), 2);
-        QVERIFY(!pressed(m_button));
+        QCOMPARE(m_button->m_state, Lit);
+        QVERIFY(!m_button->m_pressed);
         QTest::mouseRelease(m_button, Qt::RightButton, Qt::NoModifier, QPoint(20, 20));
         QCOMPARE(m_button->cursor().shape(), Qt::ArrowCursor);
-        QCOMPARE(state(m_button), 2);
+        QCOMPARE(m_button->m_state, Lit);
         QCOMPARE(m_button->pos(), start);
         QCOMPARE(toolkit.count(), 0);
     }
 
     void enterLeave()
     {
-        m_button->setIndex(7);
+        m_button->m_index = 7;
         QStringList log;
         connect(m_button, &CBaseButton::hoveredAt,
                 [&](bool on, int index) { log << QStringLiteral("at %1 %2").arg(on).arg(index); });
         connect(m_button, &CBaseButton::hovered,
                 [&](bool on) { log << QStringLiteral("hovered %1").arg(on); });
         const QPoint start = m_button->pos();
-        state(m_button) = 3;
+        m_button->m_state = Pressed;
         sendPlain(m_button, QEvent::Enter);
-        QCOMPARE(state(m_button), 3);
+        QCOMPARE(m_button->m_state, Pressed);
         QCOMPARE(m_button->pos(), start);
         sendPlain(m_button, QEvent::Leave);
-        QCOMPARE(state(m_button), 1);
+        QCOMPARE(m_button->m_state, Normal);
         QCOMPARE(log, QStringList({"at 1 7", "hovered 1", "at 0 7", "hovered 0"}));
     }
 
@@ -491,8 +534,8 @@ private slots:
     void moveOnHover()
     {
         QFETCH(int, offset);
-        m_button->setMoveOnHover(true);
-        m_button->setPressOffset(offset);
+        m_button->m_moveOnHover = true;
+        m_button->m_pressOffset = offset;
         const QPoint start = m_button->pos();
         sendPlain(m_button, QEvent::Enter);
         QCOMPARE(m_button->pos(), start + QPoint(offset, offset));
@@ -505,11 +548,11 @@ private slots:
 
     void focusOutResetsState()
     {
-        state(m_button) = 3;
+        m_button->m_state = Pressed;
         sendFocus(m_button, QEvent::FocusIn);
-        QCOMPARE(state(m_button), 3);
+        QCOMPARE(m_button->m_state, Pressed);
         sendFocus(m_button, QEvent::FocusOut);
-        QCOMPARE(state(m_button), 1);
+        QCOMPARE(m_button->m_state, Normal);
     }
 
     void nonInteractiveIgnores_data()
@@ -528,11 +571,11 @@ private slots:
     void nonInteractiveIgnores()
     {
         QFETCH(int, event);
-        m_button->setMoveOnHover(true);
-        m_button->setIndex(1);
+        m_button->m_moveOnHover = true;
+        m_button->m_index = 1;
         m_button->setInteractive(false);
         m_button->setCursor(Qt::WaitCursor);
-        state(m_button) = 2;
+        m_button->m_state = Lit;
         const QPoint start = m_button->pos();
         QSignalSpy hovered(m_button, SIGNAL(hovered(bool)));
         QSignalSpy hoveredAt(m_button, SIGNAL(hoveredAt(bool, int)));
@@ -549,10 +592,10 @@ private slots:
         else
             sendMouse(m_button, type, QPoint(20, 20), Qt::LeftButton,
                       type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton);
-        QCOMPARE(state(m_button), 2);
+        QCOMPARE(m_button->m_state, Lit);
         QCOMPARE(m_button->cursor().shape(), Qt::WaitCursor);
         QCOMPARE(m_button->pos(), start);
-        QVERIFY(!pressed(m_button));
+        QVERIFY(!m_button->m_pressed);
         QCOMPARE(hovered.count() + hoveredAt.count() + toolkit.count() + indexed.count()
                          + pressedSpy.count(),
                  0);
@@ -570,7 +613,7 @@ private slots:
         m_button->setInteractive(false);
         QTest::mouseRelease(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
         QCOMPARE(m_button->pos(), start + QPoint(3, 3));
-        QVERIFY(pressed(m_button));
+        QVERIFY(m_button->m_pressed);
         QCOMPARE(toolkit.count(), 0);
     }
 
@@ -585,15 +628,15 @@ private slots:
     {
         QFETCH(QSize, size);
         m_button->resize(size);
-        QVERIFY(hitRect(m_button).isEmpty());
+        QVERIFY(m_button->m_hitRect.isEmpty());
         const QPoint start = m_button->pos();
-        state(m_button) = 2;
+        m_button->m_state = Lit;
         for (int x = 0; x < size.width(); ++x) {
             for (int y = 0; y < size.height(); ++y) {
                 sendMouse(m_button, QEvent::MouseMove, QPoint(x, y), Qt::NoButton, Qt::NoButton);
                 QTest::mousePress(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
                 QCOMPARE(m_button->pos(), start);
-                QCOMPARE(state(m_button), 2);
+                QCOMPARE(m_button->m_state, Lit);
             }
         }
         QCOMPARE(m_button->cursor().shape(), Qt::ArrowCursor);
@@ -601,19 +644,19 @@ private slots:
 
     void setTextsRepaintsAtOnce()
     {
-        state(m_button) = 4;
+        m_button->m_state = Hover;
         m_button->setTexts(QStringLiteral("Installing..."), QString());
-        QCOMPARE(state(m_button), 1);
+        QCOMPARE(m_button->m_state, Normal);
         QCOMPARE(m_button->text(), QString());
-        state(m_button) = 4;
+        m_button->m_state = Hover;
         m_button->setButtonText(QStringLiteral("Link"), QString());
-        QCOMPARE(state(m_button), 1);
+        QCOMPARE(m_button->m_state, Normal);
         QCOMPARE(m_button->text(), QStringLiteral("Link"));
     }
 
     void setTextColorAndFonts()
     {
-        CBaseButton b(nullptr);
+        Button b(nullptr);
         b.resize(155, 43);
         b.setTextColor(QColor(10, 20, 30));
         QFont font(bundleFamily());
@@ -624,7 +667,7 @@ private slots:
         QCOMPARE(b.font().pixelSize(), 17);
         b.setTexts(QStringLiteral("A"), QString());
         QCOMPARE(recordContent(&b, b.rect()).at(0).color, QColor(10, 20, 30));
-        state(&b) = 3;
+        b.m_state = Pressed;
         QCOMPARE(recordContent(&b, b.rect()).at(0).color, QColor(10, 20, 30));
         b.setEnabled(false);
         QCOMPARE(recordContent(&b, b.rect()).at(0).color, QColor(10, 20, 30));
@@ -633,22 +676,23 @@ private slots:
 
     void insetsAndMargins()
     {
-        CBaseButton b(nullptr);
+        Button b(nullptr);
         b.resize(155, 43);
         b.setTexts(QStringLiteral("Go"), QString());
-        b.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        b.m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
         const int bw = QFontMetrics(b.font()).horizontalAdvance(QStringLiteral("Go"));
         const qreal before = recordContent(&b, b.rect()).at(0).origin.x();
         QCOMPARE(before, qreal(5 + 145 / 2 - bw / 2 + bw / 2 - 137 / 2));
-        b.setInsets(10, 2, 4, 2);
+        b.m_leftInset = 10;
         // W = 139, HW = (139 - 14) / 2.
         QCOMPARE(recordContent(&b, b.rect()).at(0).origin.x(),
                  qreal(11 + 139 / 2 - bw / 2 + bw / 2 - 125 / 2));
 
         // Margins move the area the widget's own paint hands to the painter.
-        b.setInsets(4, 2, 4, 2);
-        b.setAlignment(Qt::AlignCenter);
-        b.setPaintMargins(20, 6, 0, 0);
+        b.m_leftInset = 4;
+        b.m_alignment = Qt::AlignCenter;
+        b.m_leftMargin = 20;
+        b.m_topMargin = 6;
         PaintRecorder recorder;
         b.render(&recorder);
         QCOMPARE(recorder.engine().texts.size(), 1);
@@ -667,11 +711,12 @@ private slots:
         m_button->setTexts(text, QString());
         m_button->resize(60, 20);
         QCOMPARE(m_button->size(), QSize(60, 20));
-        m_button->setAutoGrow(true);
+        m_button->m_autoGrow = true;
+        m_button->update();
         const QFontMetrics m(font);
         const QSize expected(60 + m.horizontalAdvance(text) - 50, 20 + m.lineSpacing() - 14);
         QTRY_COMPARE_WITH_TIMEOUT(m_button->size(), expected, 5000);
-        QCOMPARE(hitRect(m_button), QRect(QPoint(1, 1), expected - QSize(2, 2)));
+        QCOMPARE(m_button->m_hitRect, QRect(QPoint(1, 1), expected - QSize(2, 2)));
     }
 };
 

@@ -9,13 +9,41 @@
 
 using namespace WidgetTest;
 
+// The label as a subclass sees it, with the look and behaviour members that
+// only construction or a subclass sets.
+class Label : public CBaseLabel
+{
+public:
+    using CBaseLabel::CBaseLabel;
+    using CBaseLabel::m_autoHeight;
+    using CBaseLabel::m_backgroundColor;
+    using CBaseLabel::m_backgroundPixmap;
+    using CBaseLabel::m_draggable;
+    using CBaseLabel::m_font;
+    using CBaseLabel::m_radius;
+
+    void setBorder(int width, const QColor &color)
+    {
+        m_borderWidth = width;
+        m_borderColor = color;
+    }
+
+    void setTextMargins(int left, int top, int right, int bottom)
+    {
+        m_leftMargin = left;
+        m_topMargin = top;
+        m_rightMargin = right;
+        m_bottomMargin = bottom;
+    }
+};
+
 class TestCBaseLabel : public QObject
 {
     Q_OBJECT
 
 private:
     std::unique_ptr<QWidget> m_host;
-    CBaseLabel *m_label = nullptr;
+    Label *m_label = nullptr;
 
     static QString repeat(const QString &word, int n)
     {
@@ -30,7 +58,7 @@ private slots:
     {
         m_host.reset(new QWidget);
         m_host->resize(300, 200);
-        m_label = new CBaseLabel(m_host.get());
+        m_label = new Label(m_host.get());
         m_label->setGeometry(20, 30, 100, 40);
         clearBackground(m_label);
         m_host->show();
@@ -92,7 +120,7 @@ private slots:
         QFETCH(int, border);
         QFETCH(QRect, margins);
         m_label->setBorder(border, QColor(0, 0, 255));
-        m_label->setBackgroundColor(QColor(0, 255, 0));
+        m_label->m_backgroundColor = QColor(0, 255, 0);
         m_label->setTextMargins(margins.x(), margins.y(), margins.width(), margins.height());
         m_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         m_label->setLabelText(QStringLiteral("A"));
@@ -122,23 +150,23 @@ private slots:
 
     void roundedCorners()
     {
-        m_label->setBackgroundColor(QColor(0, 255, 0));
-        m_label->setRadius(10.0f);
+        m_label->m_backgroundColor = QColor(0, 255, 0);
+        m_label->m_radius = 10.0f;
         const QImage image = m_label->grab().toImage();
         QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
         QCOMPARE(image.pixelColor(50, 0), QColor(0, 255, 0));
         QCOMPARE(image.pixelColor(10, 10), QColor(0, 255, 0));
-        m_label->setRadius(0.0f);
+        m_label->m_radius = 0.0f;
         QCOMPARE(m_label->grab().toImage().pixelColor(0, 0), QColor(0, 255, 0));
     }
 
     void backgroundPixmap()
     {
         m_label->setBorder(3, QColor(0, 0, 255));
-        m_label->setBackgroundColor(QColor(0, 255, 0));
-        m_label->setRadius(8.0f);
+        m_label->m_backgroundColor = QColor(0, 255, 0);
+        m_label->m_radius = 8.0f;
         QPixmap picture = solidPixmap(10, 10, QColor(250, 0, 250));
-        m_label->setBackgroundPixmap(&picture);
+        m_label->m_backgroundPixmap = &picture;
         const QImage image = m_label->grab().toImage();
         QCOMPARE(image.pixelColor(3, 3), QColor(250, 0, 250));
         QCOMPARE(image.pixelColor(96, 36), QColor(250, 0, 250));
@@ -152,7 +180,7 @@ private slots:
     {
         QFont big(bundleFamily());
         big.setPixelSize(26);
-        m_label->setLabelFont(&big);
+        m_label->m_font = &big;
         m_label->setLabelText(QStringLiteral("A"));
         PaintRecorder recorder;
         m_label->render(&recorder);
@@ -172,7 +200,7 @@ private slots:
         QFont font(bundleFamily());
         font.setPixelSize(12);
         m_label->setFont(font);
-        m_label->setAutoHeight(true);
+        m_label->m_autoHeight = true;
         m_label->resize(100, 10);
         const QString text = repeat(QStringLiteral("ab"), 12);
         const QFontMetrics metrics(font);
@@ -233,7 +261,7 @@ private slots:
                      48);
         }
         m_label->setFont(font);
-        m_label->setAutoHeight(true);
+        m_label->m_autoHeight = true;
         m_label->resize(100, 16);
         m_label->setLabelText(text);
         QCOMPARE(m_label->size(), size);
@@ -241,7 +269,7 @@ private slots:
 
     void noTextWidthDoesNothing()
     {
-        m_label->setAutoHeight(true);
+        m_label->m_autoHeight = true;
         m_label->setTextMargins(60, 0, 60, 0);
         m_label->resize(100, 16);
         m_label->setLabelText(QStringLiteral("Wide text that cannot fit"));
@@ -260,7 +288,7 @@ private slots:
     {
         QFETCH(bool, draggable);
         QFETCH(QPoint, shift);
-        m_label->setDraggable(draggable);
+        m_label->m_draggable = draggable;
         const QPoint start = m_label->pos();
         sendMouse(m_label, QEvent::MouseButtonPress, QPoint(5, 5), Qt::LeftButton, Qt::LeftButton);
         sendMouse(m_label, QEvent::MouseMove, QPoint(15, 8), Qt::NoButton, Qt::LeftButton);

@@ -9,13 +9,35 @@
 
 using namespace WidgetTest;
 
+// The base button's states, as the int m_state holds them.
+constexpr int Normal = CBaseButton::StateNormal;
+constexpr int Lit = CBaseButton::StateLit;
+constexpr int Pressed = CBaseButton::StatePressed;
+constexpr int Hover = CBaseButton::StateHover;
+
+// The button as a subclass sees it.
+class BKButton : public CImageBKButton
+{
+public:
+    using CImageBKButton::CImageBKButton;
+    using CImageBKButton::m_bkDisabled;
+    using CImageBKButton::m_bkHover;
+    using CImageBKButton::m_bkNormal;
+    using CImageBKButton::m_bkPressed;
+    using CImageBKButton::m_highlighted;
+    using CImageBKButton::m_leftMargin;
+    using CImageBKButton::m_moveOnHover;
+    using CImageBKButton::m_state;
+    using CImageBKButton::m_topMargin;
+};
+
 class TestCImageBKButton : public QObject
 {
     Q_OBJECT
 
 private:
     std::unique_ptr<QWidget> m_host;
-    CImageBKButton *m_button = nullptr;
+    BKButton *m_button = nullptr;
     QPixmap m_normal = solidPixmap(10, 10, QColor(255, 0, 0));
     QPixmap m_hover = solidPixmap(10, 10, QColor(0, 255, 0));
     QPixmap m_pressed = solidPixmap(10, 10, QColor(0, 0, 255));
@@ -28,7 +50,7 @@ private slots:
     {
         m_host.reset(new QWidget);
         m_host->resize(300, 200);
-        m_button = new CImageBKButton(m_host.get());
+        m_button = new BKButton(m_host.get());
         m_button->setGeometry(20, 20, 120, 40);
         m_button->setBkPixmaps(&m_normal, &m_hover, &m_pressed, &m_disabled);
         clearBackground(m_button);
@@ -40,7 +62,7 @@ private slots:
 
     void construction()
     {
-        CImageBKButton b(nullptr);
+        BKButton b(nullptr);
         QVERIFY(!b.m_moveOnHover);
         QVERIFY(!b.m_bkNormal && !b.m_bkHover && !b.m_bkPressed && !b.m_bkDisabled);
     }
@@ -51,14 +73,14 @@ private slots:
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<QColor>("color");
         QTest::addColumn<int>("stateAfter");
-        QTest::newRow("1") << 1 << true << QColor(255, 0, 0) << 1;
-        QTest::newRow("2") << 2 << true << QColor(255, 0, 0) << 2;
-        QTest::newRow("3") << 3 << true << QColor(0, 0, 255) << 3;
-        QTest::newRow("4") << 4 << true << QColor(0, 255, 0) << 1;
+        QTest::newRow("1") << Normal << true << QColor(255, 0, 0) << Normal;
+        QTest::newRow("2") << Lit << true << QColor(255, 0, 0) << Lit;
+        QTest::newRow("3") << Pressed << true << QColor(0, 0, 255) << Pressed;
+        QTest::newRow("4") << Hover << true << QColor(0, 255, 0) << Normal;
         QTest::newRow("0") << 0 << true << QColor(255, 255, 0) << 0;
         QTest::newRow("7") << 7 << true << QColor(255, 255, 0) << 7;
-        QTest::newRow("disabled, 3") << 3 << false << QColor(255, 255, 0) << 3;
-        QTest::newRow("disabled, 4") << 4 << false << QColor(255, 255, 0) << 4;
+        QTest::newRow("disabled, 3") << Pressed << false << QColor(255, 255, 0) << Pressed;
+        QTest::newRow("disabled, 4") << Hover << false << QColor(255, 255, 0) << Hover;
     }
 
     void backgroundByState()
@@ -82,22 +104,22 @@ private slots:
     {
         m_button->setCheckable(true);
         m_button->setChecked(true);
-        QCOMPARE(m_button->m_state, 1);
+        QCOMPARE(m_button->m_state, Normal);
         QCOMPARE(background(), QColor(0, 255, 0));
-        QCOMPARE(m_button->m_state, 1);
+        QCOMPARE(m_button->m_state, Normal);
         m_button->setChecked(false);
         QCOMPARE(background(), QColor(255, 0, 0));
     }
 
     void highlightedLooksHovered()
     {
-        m_button->setHighlighted(true);
+        m_button->m_highlighted = true;
         QCOMPARE(background(), QColor(0, 255, 0));
-        QCOMPARE(m_button->m_state, 1);
-        m_button->m_state = 3;
+        QCOMPARE(m_button->m_state, Normal);
+        m_button->m_state = Pressed;
         QCOMPARE(background(), QColor(0, 0, 255));
-        m_button->setHighlighted(false);
-        m_button->m_state = 1;
+        m_button->m_highlighted = false;
+        m_button->m_state = Normal;
         QCOMPARE(background(), QColor(255, 0, 0));
     }
 
@@ -110,7 +132,7 @@ private slots:
         font.setPixelSize(20);
         m_button->setFont(font);
         m_button->setTexts(QStringLiteral("Install"), QString());
-        for (int state = 1; state <= 4; ++state) {
+        for (int state = Normal; state <= Hover; ++state) {
             m_button->m_state = state;
             QCOMPARE(background(), QColor(255, 0, 0));
         }
@@ -124,10 +146,10 @@ private slots:
     {
         sendMouse(m_button, QEvent::MouseMove, QPoint(30, 20), Qt::NoButton, Qt::NoButton);
         // The move's repaint showed the hover look and put the state back.
-        QCOMPARE(m_button->m_state, 1);
+        QCOMPARE(m_button->m_state, Normal);
         QCOMPARE(background(), QColor(255, 0, 0));
         sendMouse(m_button, QEvent::MouseMove, QPoint(30, 20), Qt::NoButton, Qt::LeftButton);
-        QCOMPARE(m_button->m_state, 3);
+        QCOMPARE(m_button->m_state, Pressed);
         QCOMPARE(background(), QColor(0, 0, 255));
     }
 
@@ -135,7 +157,8 @@ private slots:
     {
         m_button->setBkPixmaps(nullptr, nullptr, nullptr, nullptr);
         m_button->setTexts(QStringLiteral("Link"), QStringLiteral("sub"));
-        m_button->setPaintMargins(10, 10, 0, 0); // not used by this button
+        m_button->m_leftMargin = 10; // not used by this button
+        m_button->m_topMargin = 10;
         PaintRecorder recorder;
         m_button->render(&recorder);
         QVERIFY(recorder.engine().pixmaps.isEmpty());

@@ -10,13 +10,41 @@
 
 using namespace WidgetTest;
 
+// The button's states, as the int m_state holds them.
+constexpr int Normal = CImageButton::StateNormal;
+constexpr int Hover = CImageButton::StateHover;
+constexpr int Pressed = CImageButton::StatePressed;
+constexpr int Disabled = CImageButton::StateDisabled;
+
+// The button as a subclass sees it, with the caption, index and shift
+// members that only a subclass sets.
+class ImageButton : public CImageButton
+{
+public:
+    using CImageButton::CImageButton;
+    using CImageButton::m_index;
+    using CImageButton::m_pressPos;
+    using CImageButton::m_shiftHover;
+    using CImageButton::m_shiftPressed;
+    using CImageButton::m_state;
+
+    void setCaption(const QString &text, QFont *font, const QColor &color,
+                    const QRect &rect = QRect())
+    {
+        m_caption = text;
+        m_captionFont = font;
+        m_captionColor = color;
+        m_captionRect = rect;
+    }
+};
+
 class TestCImageButton : public QObject
 {
     Q_OBJECT
 
 private:
     std::unique_ptr<QWidget> m_host;
-    CImageButton *m_button = nullptr;
+    ImageButton *m_button = nullptr;
     QPixmap m_normal = solidPixmap(20, 20, QColor(255, 0, 0));
     QPixmap m_pressed = solidPixmap(20, 20, QColor(0, 255, 0));
     QPixmap m_hover = solidPixmap(20, 20, QColor(0, 0, 255));
@@ -29,7 +57,7 @@ private slots:
     {
         m_host.reset(new QWidget);
         m_host->resize(200, 100);
-        m_button = new CImageButton(m_host.get());
+        m_button = new ImageButton(m_host.get());
         m_button->setGeometry(40, 30, 20, 20);
         m_button->setPixmaps(&m_normal, &m_pressed, &m_hover, &m_disabled);
         clearBackground(m_button);
@@ -57,11 +85,11 @@ private slots:
         QFETCH(int, clicks);
         QSignalSpy clicked(m_button, SIGNAL(clicked()));
         QTest::mousePress(m_button, Qt::LeftButton, Qt::NoModifier, press);
-        QCOMPARE(m_button->m_state, 2);
+        QCOMPARE(m_button->m_state, Pressed);
         QCOMPARE(m_button->m_pressPos, press);
         QTest::mouseRelease(m_button, Qt::LeftButton, Qt::NoModifier, release);
         QCOMPARE(clicked.count(), clicks);
-        QCOMPARE(m_button->m_state, 1);
+        QCOMPARE(m_button->m_state, Hover);
     }
 
     void rightButtonAndStrayRelease()
@@ -70,7 +98,7 @@ private slots:
         QTest::mousePress(m_button, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
         QTest::mouseRelease(m_button, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
         QCOMPARE(clicked.count(), 0);
-        QCOMPARE(m_button->m_state, 1);
+        QCOMPARE(m_button->m_state, Hover);
         QTest::mouseRelease(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
         QCOMPARE(clicked.count(), 0);
     }
@@ -116,11 +144,11 @@ private slots:
         QSignalSpy hovered(m_button, SIGNAL(hovered()));
         sendPlain(m_button, QEvent::Enter);
         QCOMPARE(hovered.count(), 1);
-        QCOMPARE(m_button->m_state, 1);
+        QCOMPARE(m_button->m_state, Hover);
         QCOMPARE(shown(), QColor(0, 0, 255));
         sendPlain(m_button, QEvent::Leave);
         QCOMPARE(hovered.count(), 1);
-        QCOMPARE(m_button->m_state, 0);
+        QCOMPARE(m_button->m_state, Normal);
         QCOMPARE(shown(), QColor(255, 0, 0));
     }
 
@@ -128,12 +156,12 @@ private slots:
     {
         QSignalSpy in(m_button, SIGNAL(focussIn()));
         QSignalSpy out(m_button, SIGNAL(focussOut()));
-        m_button->m_state = 3;
+        m_button->m_state = Disabled;
         sendFocus(m_button, QEvent::FocusIn);
-        QCOMPARE(m_button->m_state, 2);
+        QCOMPARE(m_button->m_state, Pressed);
         QCOMPARE(shown(), QColor(0, 255, 0));
         sendFocus(m_button, QEvent::FocusOut);
-        QCOMPARE(m_button->m_state, 0);
+        QCOMPARE(m_button->m_state, Normal);
         QCOMPARE(in.count(), 1);
         QCOMPARE(out.count(), 1);
     }
@@ -142,13 +170,13 @@ private slots:
     {
         QSignalSpy clicked(m_button, SIGNAL(clicked()));
         QSignalSpy hovered(m_button, SIGNAL(hovered()));
-        m_button->m_state = 3;
+        m_button->m_state = Disabled;
         QCOMPARE(shown(), QColor(255, 255, 0));
         sendPlain(m_button, QEvent::Enter);
         QTest::mousePress(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
         QTest::mouseRelease(m_button, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
         sendPlain(m_button, QEvent::Leave);
-        QCOMPARE(m_button->m_state, 3);
+        QCOMPARE(m_button->m_state, Disabled);
         QCOMPARE(clicked.count() + hovered.count(), 0);
         // Return still clicks.
         QTest::keyClick(m_button, Qt::Key_Return);
@@ -160,13 +188,13 @@ private slots:
         QTest::addColumn<bool>("onlyNormal");
         QTest::addColumn<int>("state");
         QTest::addColumn<QColor>("color");
-        QTest::newRow("0") << false << 0 << QColor(255, 0, 0);
-        QTest::newRow("1") << false << 1 << QColor(0, 0, 255);
-        QTest::newRow("2") << false << 2 << QColor(0, 255, 0);
-        QTest::newRow("3") << false << 3 << QColor(255, 255, 0);
-        QTest::newRow("only normal, 1") << true << 1 << QColor(255, 0, 0);
-        QTest::newRow("only normal, 2") << true << 2 << QColor(255, 0, 0);
-        QTest::newRow("only normal, 3") << true << 3 << QColor(255, 0, 0);
+        QTest::newRow("0") << false << Normal << QColor(255, 0, 0);
+        QTest::newRow("1") << false << Hover << QColor(0, 0, 255);
+        QTest::newRow("2") << false << Pressed << QColor(0, 255, 0);
+        QTest::newRow("3") << false << Disabled << QColor(255, 255, 0);
+        QTest::newRow("only normal, 1") << true << Hover << QColor(255, 0, 0);
+        QTest::newRow("only normal, 2") << true << Pressed << QColor(255, 0, 0);
+        QTest::newRow("only normal, 3") << true << Disabled << QColor(255, 0, 0);
     }
 
     void imagesByState()
@@ -224,12 +252,7 @@ private slots:
         QVERIFY(countColor(moved, QRect(30, 0, 30, 30), Qt::white) > 0);
     }
 
-    void index()
-    {
-        QCOMPARE(m_button->index(), -1);
-        m_button->setIndex(4);
-        QCOMPARE(m_button->index(), 4);
-    }
+    void index() { QCOMPARE(m_button->m_index, -1); }
 
     void shiftedImages_data()
     {
@@ -237,10 +260,10 @@ private slots:
         QTest::addColumn<bool>("shiftPressed");
         QTest::addColumn<bool>("shiftHover");
         QTest::addColumn<bool>("shifted");
-        QTest::newRow("pressed, flag") << 2 << true << false << true;
-        QTest::newRow("pressed, hover flag") << 2 << false << true << false;
-        QTest::newRow("hover, flag") << 1 << false << true << true;
-        QTest::newRow("normal, both flags") << 0 << true << true << false;
+        QTest::newRow("pressed, flag") << Pressed << true << false << true;
+        QTest::newRow("pressed, hover flag") << Pressed << false << true << false;
+        QTest::newRow("hover, flag") << Hover << false << true << true;
+        QTest::newRow("normal, both flags") << Normal << true << true << false;
     }
 
     void shiftedImages()
@@ -249,8 +272,8 @@ private slots:
         QFETCH(bool, shiftPressed);
         QFETCH(bool, shiftHover);
         QFETCH(bool, shifted);
-        m_button->setShiftPressedImage(shiftPressed);
-        m_button->setShiftHoverImage(shiftHover);
+        m_button->m_shiftPressed = shiftPressed;
+        m_button->m_shiftHover = shiftHover;
         m_button->m_state = state;
         const QImage image = m_button->grab().toImage();
         QCOMPARE(image.pixelColor(3, 3).alpha() == 0, shifted);

@@ -10,13 +10,28 @@
 
 using namespace WidgetTest;
 
+// The box's states, as the int m_state holds them.
+constexpr int Normal = CMVCheckBox::StateNormal;
+constexpr int Hover = CMVCheckBox::StateHover;
+constexpr int Pressed = CMVCheckBox::StatePressed;
+
+// The box as a subclass sees it.
+class CheckBox : public CMVCheckBox
+{
+public:
+    using CMVCheckBox::CMVCheckBox;
+    using CMVCheckBox::m_indicatorRect;
+    using CMVCheckBox::m_state;
+    using CMVCheckBox::m_textRect;
+};
+
 class TestCMVCheckBox : public QObject
 {
     Q_OBJECT
 
 private:
     std::unique_ptr<QWidget> m_host;
-    CMVCheckBox *m_box = nullptr;
+    CheckBox *m_box = nullptr;
     QPixmap m_checked = solidPixmap(30, 30, QColor(255, 0, 0));
     QPixmap m_unchecked = solidPixmap(30, 30, QColor(0, 0, 255));
     QPixmap m_checkedHover = solidPixmap(30, 30, QColor(0, 255, 0));
@@ -45,7 +60,7 @@ private slots:
         m_log.clear();
         m_host.reset(new QWidget);
         m_host->resize(300, 200);
-        m_box = new CMVCheckBox(m_host.get());
+        m_box = new CheckBox(m_host.get());
         m_box->setGeometry(10, 10, 50, 30);
         m_box->setPixmaps(&m_checked, &m_unchecked, &m_checkedHover, &m_uncheckedHover, nullptr);
         m_box->setText(QStringLiteral("I agree"));
@@ -82,10 +97,10 @@ private slots:
     void clickToggles()
     {
         QTest::mousePress(m_box, Qt::LeftButton, Qt::NoModifier, QPoint(15, 15));
-        QCOMPARE(m_box->m_state, 2);
+        QCOMPARE(m_box->m_state, Pressed);
         QTest::mouseRelease(m_box, Qt::LeftButton, Qt::NoModifier, QPoint(15, 15));
         QVERIFY(m_box->isChecked());
-        QCOMPARE(m_box->m_state, 1);
+        QCOMPARE(m_box->m_state, Hover);
         QCOMPARE(m_log,
                  QStringList({"pressed", "pressed", "stateChanged 2", "toggled 1", "stateChanged 2",
                               "clicked 1", "released", "selected -1"}));
@@ -104,7 +119,7 @@ private slots:
         QVERIFY(m_box->isDown());
         QTest::mouseRelease(m_box, Qt::LeftButton, Qt::NoModifier, QPoint(80, 15));
         QVERIFY(!m_box->isChecked());
-        QCOMPARE(m_box->m_state, 0);
+        QCOMPARE(m_box->m_state, Normal);
         // The toolkit's release handling ran: the button is no longer down.
         QVERIFY(!m_box->isDown());
         QVERIFY(!m_log.contains(QStringLiteral("selected -1")));
@@ -116,7 +131,7 @@ private slots:
         QTest::mousePress(m_box, Qt::RightButton, Qt::NoModifier, QPoint(15, 15));
         QTest::mouseRelease(m_box, Qt::RightButton, Qt::NoModifier, QPoint(15, 15));
         QVERIFY(!m_box->isChecked());
-        QCOMPARE(m_box->m_state, 1);
+        QCOMPARE(m_box->m_state, Hover);
         QCOMPARE(m_log.count(QStringLiteral("selected -1")), 0);
     }
 
@@ -140,7 +155,7 @@ private slots:
         QTest::mouseRelease(m_box, Qt::LeftButton, Qt::NoModifier, QPoint(15, 15));
         QVERIFY(!m_box->isChecked());
         QVERIFY(!m_box->isDown());
-        QCOMPARE(m_box->m_state, 0);
+        QCOMPARE(m_box->m_state, Normal);
         QVERIFY(m_log.isEmpty());
 
         // Hovering still changes the look.
@@ -206,12 +221,12 @@ private slots:
         QTest::addColumn<bool>("checked");
         QTest::addColumn<int>("state");
         QTest::addColumn<QColor>("color");
-        QTest::newRow("unchecked 0") << false << 0 << QColor(0, 0, 255);
-        QTest::newRow("unchecked 1") << false << 1 << QColor(255, 255, 0);
-        QTest::newRow("unchecked 2") << false << 2 << QColor(0, 0, 255);
-        QTest::newRow("checked 0") << true << 0 << QColor(255, 0, 0);
-        QTest::newRow("checked 1") << true << 1 << QColor(0, 255, 0);
-        QTest::newRow("checked 2") << true << 2 << QColor(255, 0, 0);
+        QTest::newRow("unchecked 0") << false << Normal << QColor(0, 0, 255);
+        QTest::newRow("unchecked 1") << false << Hover << QColor(255, 255, 0);
+        QTest::newRow("unchecked 2") << false << Pressed << QColor(0, 0, 255);
+        QTest::newRow("checked 0") << true << Normal << QColor(255, 0, 0);
+        QTest::newRow("checked 1") << true << Hover << QColor(0, 255, 0);
+        QTest::newRow("checked 2") << true << Pressed << QColor(255, 0, 0);
     }
 
     void indicatorImages()
@@ -229,7 +244,7 @@ private slots:
     void hoverFallbackToNormalImages()
     {
         m_box->setPixmaps(&m_checked, &m_unchecked, nullptr, nullptr, nullptr);
-        m_box->m_state = 1;
+        m_box->m_state = Hover;
         QCOMPARE(indicatorColor(), QColor(0, 0, 255));
         m_box->setChecked(true);
         QCOMPARE(indicatorColor(), QColor(255, 0, 0));

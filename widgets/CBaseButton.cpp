@@ -1,8 +1,9 @@
 #include "CBaseButton.h"
 
+#include "CInputSwitch.h"
+
 #include <QFont>
 #include <QFontMetrics>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -10,7 +11,7 @@
 
 CBaseButton::CBaseButton(QWidget *parent)
     : QPushButton(parent)
-    , m_state(1)
+    , m_state(StateNormal)
     , m_highlighted(false)
     , m_index(-1)
     , m_hitRect(rect().adjusted(1, 1, -1, -1))
@@ -42,7 +43,7 @@ CBaseButton::CBaseButton(QWidget *parent)
     , m_alignment(Qt::AlignCenter)
     , m_showSubText(false)
     , m_interactive(true)
-    , m_focusPolicy(focusPolicy())
+    , m_inputSwitch(new CInputSwitch(this, &m_interactive))
 {
     setAttribute(Qt::WA_MouseTracking);
 }
@@ -65,10 +66,8 @@ void CBaseButton::setTexts(QString text, QString subText)
 
 void CBaseButton::setButtonText(const QString &text, const QString &subText)
 {
-    m_text = text;
-    m_subText = subText;
     QAbstractButton::setText(text);
-    repaint();
+    setTexts(text, subText);
 }
 
 void CBaseButton::setFonts(QFont *font, QFont *subFont)
@@ -80,101 +79,7 @@ void CBaseButton::setFonts(QFont *font, QFont *subFont)
 
 void CBaseButton::setInteractive(bool on)
 {
-    m_interactive = on;
-    if (on) {
-        setFocusPolicy(m_focusPolicy);
-        return;
-    }
-    if (focusPolicy() != Qt::NoFocus)
-        m_focusPolicy = focusPolicy();
-    setFocusPolicy(Qt::NoFocus);
-    if (hasFocus())
-        clearFocus();
-}
-
-void CBaseButton::setIconPixmap(QPixmap *icon, int width, int height)
-{
-    m_icon = icon;
-    m_iconWidth = width;
-    m_iconHeight = height;
-    update();
-}
-
-void CBaseButton::setContentPixmap(QPixmap *pixmap)
-{
-    m_pixmap = pixmap;
-    update();
-}
-
-void CBaseButton::setBadge(bool show, int number)
-{
-    m_showBadge = show;
-    m_badgeNumber = number;
-    update();
-}
-
-void CBaseButton::setBadgeColors(const QColor &fill, const QColor &text)
-{
-    m_badgeColor = fill;
-    m_badgeTextColor = text;
-    update();
-}
-
-void CBaseButton::setPaintMargins(int left, int top, int right, int bottom)
-{
-    m_leftMargin = left;
-    m_topMargin = top;
-    m_rightMargin = right;
-    m_bottomMargin = bottom;
-    update();
-}
-
-void CBaseButton::setInsets(int left, int top, int right, int bottom)
-{
-    m_leftInset = left;
-    m_topInset = top;
-    m_rightInset = right;
-    m_bottomInset = bottom;
-    update();
-}
-
-void CBaseButton::setIndex(int index)
-{
-    m_index = index;
-}
-
-void CBaseButton::setHighlighted(bool on)
-{
-    m_highlighted = on;
-    update();
-}
-
-void CBaseButton::setAutoGrow(bool on)
-{
-    m_autoGrow = on;
-    update();
-}
-
-void CBaseButton::setAlignment(int alignment)
-{
-    m_alignment = alignment;
-    update();
-}
-
-void CBaseButton::setShowSubText(bool on)
-{
-    m_showSubText = on;
-    update();
-}
-
-void CBaseButton::setPressOffset(int offset)
-{
-    m_pressOffset = offset;
-}
-
-void CBaseButton::setMoveOnHover(bool on)
-{
-    m_moveOnHover = on;
+    m_inputSwitch->setInteractive(on);
 }
 
 void CBaseButton::shiftBy(int d)
@@ -189,7 +94,7 @@ void CBaseButton::mouseMoveEvent(QMouseEvent *event)
         return;
     if (m_hitRect.contains(event->pos())) {
         setCursor(Qt::PointingHandCursor);
-        m_state = (event->buttons() & Qt::LeftButton) ? 3 : 4;
+        m_state = (event->buttons() & Qt::LeftButton) ? StatePressed : StateHover;
         repaint();
     } else {
         setCursor(Qt::ArrowCursor);
@@ -203,7 +108,7 @@ void CBaseButton::mousePressEvent(QMouseEvent *event)
         return;
     if (event->button() != Qt::LeftButton || !m_hitRect.contains(event->pos()))
         return;
-    m_state = 3;
+    m_state = StatePressed;
     shiftBy(m_pressOffset);
     m_pressed = true;
     QAbstractButton::mousePressEvent(event);
@@ -217,7 +122,7 @@ void CBaseButton::mouseReleaseEvent(QMouseEvent *event)
     if (!m_pressed)
         return;
     const bool inside = rect().contains(event->pos());
-    m_state = inside ? 4 : 1;
+    m_state = inside ? StateHover : StateNormal;
     shiftBy(-m_pressOffset);
     m_pressed = false;
     if (!inside)
@@ -245,7 +150,7 @@ void CBaseButton::leaveEvent(QEvent *event)
 {
     if (!m_interactive)
         return;
-    m_state = 1;
+    m_state = StateNormal;
     if (m_moveOnHover)
         shiftBy(-m_pressOffset);
     emit hoveredAt(false, m_index);
@@ -264,26 +169,8 @@ void CBaseButton::focusOutEvent(QFocusEvent *event)
 {
     if (!m_interactive)
         return;
-    m_state = 1;
+    m_state = StateNormal;
     QPushButton::focusOutEvent(event);
-}
-
-void CBaseButton::keyPressEvent(QKeyEvent *event)
-{
-    if (!m_interactive) {
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    QPushButton::keyPressEvent(event);
-}
-
-void CBaseButton::keyReleaseEvent(QKeyEvent *event)
-{
-    if (!m_interactive) {
-        QWidget::keyReleaseEvent(event);
-        return;
-    }
-    QPushButton::keyReleaseEvent(event);
 }
 
 void CBaseButton::resizeEvent(QResizeEvent *event)
@@ -390,16 +277,16 @@ void CBaseButton::drawContent(QPainter *painter, QRect area)
         painter->setFont(f1);
         painter->setPen(m_disabledTextColor);
         painter->drawText(QPointF(tx, ty), m_text);
-    } else if (m_state >= 1 && m_state <= 4) {
+    } else if (m_state >= StateNormal && m_state <= StateHover) {
         painter->setFont(f1);
-        painter->setPen(m_state == 1 ? m_normalTextColor : m_hoverTextColor);
+        painter->setPen(m_state == StateNormal ? m_normalTextColor : m_hoverTextColor);
         painter->drawText(QPointF(tx, ty), m_text);
-        if (m_state != 1 || m_showSubText) {
+        if (m_state != StateNormal || m_showSubText) {
             painter->setFont(f2);
             painter->drawText(QPointF(sx, sy), m_subText);
         }
-        if (m_state == 4)
-            m_state = 1;
+        if (m_state == StateHover)
+            m_state = StateNormal;
     }
 
     if (m_icon) {

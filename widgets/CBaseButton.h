@@ -5,23 +5,33 @@
 #include <QRect>
 #include <QString>
 
+class CInputSwitch;
 class QFont;
 class QPainter;
 class QPixmap;
 
 // Push button of the kit that paints only its own content: a text line (or a
 // content pixmap), an optional second line, an optional icon with a number
-// badge. It keeps its own visual state, shifts itself while pressed and can
-// be made deaf to mouse, focus and key input.
+// badge. It keeps its own visual state (m_state, see State), shifts itself
+// while pressed and can be made deaf to mouse, focus and key input.
 class CBaseButton : public QPushButton
 {
     Q_OBJECT
 
 public:
+    // Values of m_state.
+    enum State {
+        StateNormal = 1,
+        StateLit = 2, // painted like StateHover but kept; nothing in the kit enters it
+        StatePressed = 3,
+        StateHover = 4, // lasts one paint of the text, then StateNormal
+    };
+
     explicit CBaseButton(QWidget *parent);
     ~CBaseButton() override;
 
     void setTextColor(QColor color);
+    // Both repaint at once; setButtonText also sets the toolkit button's text.
     void setTexts(QString text, QString subText);
     void setButtonText(const QString &text, const QString &subText);
     // The main and second text lines as painted.
@@ -29,27 +39,11 @@ public:
     QString subText() const { return m_subText; }
     void setFonts(QFont *font, QFont *subFont);
     // Switched off, the button ignores the mouse, focus and keys and leaves
-    // the focus chain (giving up the focus it has); switched on again it gets
-    // back the focus policy it had.
+    // the focus chain; see CInputSwitch.
     void setInteractive(bool on);
 
     void drawContent(QPainter *painter, QRect area);
     void drawBadge(QPainter *painter, const QPoint &anchor);
-
-    // Content and look that the owner may change after construction.
-    void setIconPixmap(QPixmap *icon, int width, int height);
-    void setContentPixmap(QPixmap *pixmap);
-    void setBadge(bool show, int number);
-    void setBadgeColors(const QColor &fill, const QColor &text);
-    void setPaintMargins(int left, int top, int right, int bottom);
-    void setInsets(int left, int top, int right, int bottom);
-    void setIndex(int index);
-    void setHighlighted(bool on);
-    void setAutoGrow(bool on);
-    void setAlignment(int alignment);
-    void setShowSubText(bool on);
-    void setPressOffset(int offset);
-    void setMoveOnHover(bool on);
 
 signals:
     void hovered(bool isHover = true);
@@ -62,14 +56,15 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
     void enterEvent(QEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
-    int m_state;
+    // The input handlers drive m_state, m_hitRect and m_pressed; the other
+    // members keep their defaults unless the setters above or a subclass
+    // change them.
+    int m_state; // a State
     bool m_highlighted;
     int m_index;
     QRect m_hitRect;
@@ -102,11 +97,9 @@ protected:
     int m_alignment;
     bool m_showSubText;
     bool m_interactive;
-    Qt::FocusPolicy m_focusPolicy; // the policy to return to when interactive
 
 private:
     void shiftBy(int d);
 
-    friend class TestCBaseButton;
-    friend class TestCImageBKButton;
+    CInputSwitch *m_inputSwitch;
 };

@@ -41,56 +41,6 @@ void CBaseLabel::setLabelText(const QString &text)
     adjustHeight();
 }
 
-void CBaseLabel::setBackgroundColor(const QColor &color)
-{
-    m_backgroundColor = color;
-    update();
-}
-
-void CBaseLabel::setBorder(int width, const QColor &color)
-{
-    m_borderWidth = width;
-    m_borderColor = color;
-    update();
-}
-
-void CBaseLabel::setRadius(float radius)
-{
-    m_radius = radius;
-    update();
-}
-
-void CBaseLabel::setTextMargins(int left, int top, int right, int bottom)
-{
-    m_leftMargin = left;
-    m_topMargin = top;
-    m_rightMargin = right;
-    m_bottomMargin = bottom;
-    update();
-}
-
-void CBaseLabel::setBackgroundPixmap(QPixmap *pixmap)
-{
-    m_backgroundPixmap = pixmap;
-    update();
-}
-
-void CBaseLabel::setLabelFont(QFont *font)
-{
-    m_font = font;
-    update();
-}
-
-void CBaseLabel::setAutoHeight(bool on)
-{
-    m_autoHeight = on;
-}
-
-void CBaseLabel::setDraggable(bool on)
-{
-    m_draggable = on;
-}
-
 void CBaseLabel::adjustHeight()
 {
     if (!m_autoHeight)

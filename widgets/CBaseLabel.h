@@ -9,7 +9,8 @@ class QPixmap;
 
 // Label of the kit: a rounded, outlined background (or a stretched picture)
 // with the text wrapped at any character on top. It can grow its height to
-// fit its text and be dragged around inside its parent.
+// fit its text (m_autoHeight) and be dragged around inside its parent
+// (m_draggable); both are off unless a subclass switches them on.
 class CBaseLabel : public QLabel
 {
     Q_OBJECT
@@ -22,21 +23,13 @@ public:
     void setLabelText(const QString &text);
     void adjustHeight();
 
-    // Look and behaviour that the owner may change after construction.
-    void setBackgroundColor(const QColor &color);
-    void setBorder(int width, const QColor &color);
-    void setRadius(float radius);
-    void setTextMargins(int left, int top, int right, int bottom);
-    void setBackgroundPixmap(QPixmap *pixmap);
-    void setLabelFont(QFont *font);
-    void setAutoHeight(bool on);
-    void setDraggable(bool on);
-
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
+    // m_pressPos follows the presses while dragging is on; the other members
+    // keep their defaults unless setTextColor or a subclass changes them.
     QColor m_textColor;
     QColor m_backgroundColor;
     QColor m_borderColor;
@@ -51,6 +44,4 @@ protected:
     bool m_autoHeight;
     QPoint m_pressPos;
     bool m_draggable;
-
-    friend class TestCBaseLabel;
 };

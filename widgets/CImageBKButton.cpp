@@ -31,25 +31,24 @@ void CImageBKButton::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
 
     QPixmap *background = nullptr;
-    int chosen = -1;
+    bool hoverLook = false;
     if (!isEnabled()) {
         background = m_bkDisabled;
     } else {
-        // A checked button and a highlighted one look hovered.
-        if (isCheckable() && isChecked() && m_state == 1)
-            m_state = 4;
-        if (m_highlighted && m_state == 1)
-            m_state = 4;
-        chosen = m_state;
+        if (isCheckable() && isChecked() && m_state == StateNormal)
+            m_state = StateHover;
+        if (m_highlighted && m_state == StateNormal)
+            m_state = StateHover;
+        hoverLook = m_state == StateHover;
         switch (m_state) {
-        case 1:
-        case 2:
+        case StateNormal:
+        case StateLit:
             background = m_bkNormal;
             break;
-        case 3:
+        case StatePressed:
             background = m_bkPressed;
             break;
-        case 4:
+        case StateHover:
             background = m_bkHover;
             break;
         default:
@@ -61,8 +60,8 @@ void CImageBKButton::paintEvent(QPaintEvent *)
     if (background)
         painter.drawPixmap(m_hitRect, *background, background->rect());
     drawContent(&painter, m_hitRect);
-    if (chosen == 4)
-        m_state = 1;
+    if (hoverLook) // like the base's own text paint, the hover look lasts one paint
+        m_state = StateNormal;
     painter.restore();
 }
 

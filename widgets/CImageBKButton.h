@@ -4,8 +4,9 @@
 
 class QPixmap;
 
-// Button that paints a background image chosen by its visual state and the
-// base button's content (text, icon, badge) on top of it.
+// Button that paints a background image chosen by the base button's state
+// (m_state) and the base button's content (text, icon, badge) on top of it.
+// A checked or highlighted button in StateNormal looks hovered.
 class CImageBKButton : public CBaseButton
 {
     Q_OBJECT
@@ -24,6 +25,4 @@ protected:
     QPixmap *m_bkHover;
     QPixmap *m_bkPressed;
     QPixmap *m_bkDisabled;
-
-    friend class TestCImageBKButton;
 };

@@ -9,7 +9,7 @@
 
 CImageButton::CImageButton(QWidget *parent)
     : QLabel(parent, Qt::WindowFlags())
-    , m_state(0)
+    , m_state(StateNormal)
     , m_normalPixmap(nullptr)
     , m_hoverPixmap(nullptr)
     , m_pressedPixmap(nullptr)
@@ -31,72 +31,40 @@ void CImageButton::setPixmaps(QPixmap *normal, QPixmap *pressed, QPixmap *hover,
     m_disabledPixmap = disabled ? disabled : normal;
 }
 
-void CImageButton::setCaption(const QString &text, QFont *font, const QColor &color,
-                              const QRect &textRect)
-{
-    m_caption = text;
-    m_captionFont = font;
-    m_captionColor = color;
-    m_captionRect = textRect;
-    update();
-}
-
-void CImageButton::setIndex(int index)
-{
-    m_index = index;
-}
-
-int CImageButton::index() const
-{
-    return m_index;
-}
-
-void CImageButton::setShiftPressedImage(bool on)
-{
-    m_shiftPressed = on;
-    update();
-}
-
-void CImageButton::setShiftHoverImage(bool on)
-{
-    m_shiftHover = on;
-    update();
-}
-
 void CImageButton::enterEvent(QEvent *)
 {
-    if (m_state == 3)
+    if (m_state == StateDisabled)
         return;
-    m_state = 1;
+    m_state = StateHover;
     update();
     emit hovered();
 }
 
 void CImageButton::leaveEvent(QEvent *)
 {
-    if (m_state == 3)
+    if (m_state == StateDisabled)
         return;
-    m_state = 0;
+    m_state = StateNormal;
     update();
 }
 
 void CImageButton::mousePressEvent(QMouseEvent *event)
 {
-    if (m_state == 3)
+    if (m_state == StateDisabled)
         return;
     m_pressPos = event->pos();
-    m_state = 2;
+    m_state = StatePressed;
     update();
 }
 
 void CImageButton::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (m_state == 3)
+    if (m_state == StateDisabled)
         return;
     // A click is a release near the press point, wherever the pointer is.
-    const bool click = m_state == 2 && qAbs(event->pos().x() - m_pressPos.x()) < 6
+    const bool click = m_state == StatePressed && qAbs(event->pos().x() - m_pressPos.x()) < 6
             && qAbs(event->pos().y() - m_pressPos.y()) < 6;
-    m_state = 1;
+    m_state = StateHover;
     update();
     if (event->button() == Qt::LeftButton && click)
         emit clicked();
@@ -113,14 +81,14 @@ void CImageButton::keyPressEvent(QKeyEvent *event)
 
 void CImageButton::focusInEvent(QFocusEvent *)
 {
-    m_state = 2;
+    m_state = StatePressed;
     update();
     emit focussIn();
 }
 
 void CImageButton::focusOutEvent(QFocusEvent *)
 {
-    m_state = 0;
+    m_state = StateNormal;
     update();
     emit focussOut();
 }
@@ -133,18 +101,18 @@ void CImageButton::paintEvent(QPaintEvent *)
     QPixmap *image = nullptr;
     bool shifted = false;
     switch (m_state) {
-    case 0:
+    case StateNormal:
         image = m_normalPixmap;
         break;
-    case 1:
+    case StateHover:
         image = m_hoverPixmap;
         shifted = m_shiftHover;
         break;
-    case 2:
+    case StatePressed:
         image = m_pressedPixmap;
         shifted = m_shiftPressed;
         break;
-    case 3:
+    case StateDisabled:
         image = m_disabledPixmap;
         break;
     default:

@@ -16,20 +16,18 @@ class CImageButton : public QLabel
     Q_OBJECT
 
 public:
+    // Values of m_state.
+    enum State {
+        StateNormal = 0,
+        StateHover = 1,
+        StatePressed = 2, // also while the button has the focus
+        StateDisabled = 3, // the pointer is ignored; only a subclass enters it
+    };
+
     explicit CImageButton(QWidget *parent);
     ~CImageButton() override;
 
     void setPixmaps(QPixmap *normal, QPixmap *pressed, QPixmap *hover, QPixmap *disabled);
-
-    // Optional caption drawn centred over the image (needs text and font);
-    // an empty rectangle means the whole widget.
-    void setCaption(const QString &text, QFont *font, const QColor &color = Qt::black,
-                    const QRect &textRect = QRect());
-    void setIndex(int index);
-    int index() const;
-    // Draw the pressed or the hover image shifted 6 pixels right and down.
-    void setShiftPressedImage(bool on);
-    void setShiftHoverImage(bool on);
 
 signals:
     void clicked();
@@ -47,19 +45,22 @@ protected:
     void leaveEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
-    int m_state;
+    int m_state; // a State
     QPixmap *m_normalPixmap;
     QPixmap *m_hoverPixmap;
     QPixmap *m_pressedPixmap;
     QPixmap *m_disabledPixmap;
     QPoint m_pressPos;
+
+    // Offered to subclasses; the defaults draw nothing extra. A caption is
+    // drawn centred over the image when it has a font; a null rectangle means
+    // the whole widget. The shift flags draw the pressed or the hover image
+    // 6 pixels right and down.
     QString m_caption;
     QFont *m_captionFont;
     QColor m_captionColor;
     QRect m_captionRect;
-    int m_index;
+    int m_index; // for a subclass to number its buttons, -1 by default
     bool m_shiftPressed;
     bool m_shiftHover;
-
-    friend class TestCImageButton;
 };

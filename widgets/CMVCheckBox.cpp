@@ -1,7 +1,8 @@
 #include "CMVCheckBox.h"
 
+#include "CInputSwitch.h"
+
 #include <QFont>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -10,7 +11,7 @@
 CMVCheckBox::CMVCheckBox(QWidget *parent)
     : QCheckBox(parent)
     , m_interactive(true)
-    , m_state(0)
+    , m_state(StateNormal)
     , m_uncheckedPixmap(nullptr)
     , m_uncheckedHoverPixmap(nullptr)
     , m_checkedPixmap(nullptr)
@@ -20,7 +21,7 @@ CMVCheckBox::CMVCheckBox(QWidget *parent)
     , m_font(nullptr)
     , m_alignment(Qt::AlignHCenter | Qt::AlignVCenter)
     , m_objIdx(-1)
-    , m_focusPolicy(focusPolicy())
+    , m_inputSwitch(new CInputSwitch(this, &m_interactive))
 {
     updateRects();
 }
@@ -59,16 +60,7 @@ void CMVCheckBox::setPixmaps(QPixmap *checked, QPixmap *unchecked, QPixmap *chec
 
 void CMVCheckBox::setInteractive(bool on)
 {
-    m_interactive = on;
-    if (on) {
-        setFocusPolicy(m_focusPolicy);
-        return;
-    }
-    if (focusPolicy() != Qt::NoFocus)
-        m_focusPolicy = focusPolicy();
-    setFocusPolicy(Qt::NoFocus);
-    if (hasFocus())
-        clearFocus();
+    m_inputSwitch->setInteractive(on);
 }
 
 void CMVCheckBox::resizeEvent(QResizeEvent *event)
@@ -81,7 +73,7 @@ void CMVCheckBox::mousePressEvent(QMouseEvent *event)
 {
     if (!m_interactive)
         return;
-    m_state = 2;
+    m_state = StatePressed;
     emit pressed();
     QAbstractButton::mousePressEvent(event);
 }
@@ -91,7 +83,7 @@ void CMVCheckBox::mouseReleaseEvent(QMouseEvent *event)
     if (!m_interactive)
         return;
     const bool inside = rect().contains(event->pos());
-    m_state = inside ? 1 : 0;
+    m_state = inside ? StateHover : StateNormal;
     if (event->button() == Qt::LeftButton && inside) {
         setChecked(!isChecked());
         emit stateChanged(checkState());
@@ -103,35 +95,15 @@ void CMVCheckBox::mouseReleaseEvent(QMouseEvent *event)
     QAbstractButton::mouseReleaseEvent(event);
 }
 
-// Switched off, the space bar no longer toggles the box: keys go past the
-// toolkit's button handling to the parent.
-void CMVCheckBox::keyPressEvent(QKeyEvent *event)
-{
-    if (!m_interactive) {
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    QCheckBox::keyPressEvent(event);
-}
-
-void CMVCheckBox::keyReleaseEvent(QKeyEvent *event)
-{
-    if (!m_interactive) {
-        QWidget::keyReleaseEvent(event);
-        return;
-    }
-    QCheckBox::keyReleaseEvent(event);
-}
-
 void CMVCheckBox::enterEvent(QEvent *event)
 {
-    m_state = 1;
+    m_state = StateHover;
     QWidget::enterEvent(event);
 }
 
 void CMVCheckBox::leaveEvent(QEvent *event)
 {
-    m_state = 0;
+    m_state = StateNormal;
     QWidget::leaveEvent(event);
 }
 
@@ -146,11 +118,9 @@ void CMVCheckBox::paintEvent(QPaintEvent *event)
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
 
-    QPixmap *indicator = nullptr;
-    if (isChecked())
-        indicator = m_state == 1 ? m_checkedHoverPixmap : m_checkedPixmap;
-    else
-        indicator = m_state == 1 ? m_uncheckedHoverPixmap : m_uncheckedPixmap;
+    const bool hover = m_state == StateHover;
+    QPixmap *indicator = isChecked() ? (hover ? m_checkedHoverPixmap : m_checkedPixmap)
+                                     : (hover ? m_uncheckedHoverPixmap : m_uncheckedPixmap);
     if (indicator)
         painter.drawPixmap(m_indicatorRect, *indicator, indicator->rect());
 

@@ -5,18 +5,23 @@
 #include <QRect>
 #include <QSize>
 
+class CInputSwitch;
 class QFont;
 class QPixmap;
 
 // Check box painted from four images (checked or not, each with a hover
 // variant) in a square indicator at its left edge, with its text in the rest
 // of the width. A completed mouse click also emits selected. Switched off
-// (m_interactive false) it takes neither mouse clicks nor keys.
+// (m_interactive false) it takes neither mouse clicks nor keys; the pointer
+// still changes its look.
 class CMVCheckBox : public QCheckBox
 {
     Q_OBJECT
 
 public:
+    // Values of m_state.
+    enum State { StateNormal = 0, StateHover = 1, StatePressed = 2 };
+
     explicit CMVCheckBox(QWidget *parent);
     ~CMVCheckBox() override;
 
@@ -24,9 +29,8 @@ public:
     QSize textAreaSize() const;
     void setPixmaps(QPixmap *checked, QPixmap *unchecked, QPixmap *checkedHover,
                     QPixmap *uncheckedHover, QPixmap *textBackground);
-    // Sets m_interactive and takes the box out of the focus chain while it is
-    // off (giving up the focus it has), so that no key reaches it; switched on
-    // again it gets back the focus policy it had.
+    // Sets m_interactive and, while it is off, takes the box out of the focus
+    // chain; see CInputSwitch.
     void setInteractive(bool on);
 
 signals:
@@ -37,16 +41,15 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void enterEvent(QEvent *event) override;
     void leaveEvent(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
+    // The owner writes the public members directly.
 public:
     bool m_interactive;
 
 protected:
-    int m_state;
+    int m_state; // a State
     QRect m_indicatorRect;
     QRect m_textRect;
     QPixmap *m_uncheckedPixmap;
@@ -66,7 +69,5 @@ protected:
 private:
     void updateRects();
 
-    Qt::FocusPolicy m_focusPolicy; // the policy to return to when interactive
-
-    friend class TestCMVCheckBox;
+    CInputSwitch *m_inputSwitch;
 };
