@@ -479,7 +479,7 @@ void TestInstallWnd::stopAnsweredNo()
     QCOMPARE(w->copyThread->extractorProcessId(), extractor);
     QVERIFY(TestArchives::processAlive(extractor));
     QTRY_COMPARE_WITH_TIMEOUT(w->installState, int(CMVInstallWnd::StateFinished), 120000);
-    QVERIFY(w->copyThread->succeeded());
+    QVERIFY(w->copyThread->outcome().succeeded());
     QVERIFY(m_opened.isEmpty());
 }
 
@@ -498,7 +498,7 @@ void TestInstallWnd::stopAnsweredYes()
     QVERIFY(!w->isVisible());
     QVERIFY(w->cancelRequested);
     QVERIFY(w->copyThread->isFinished());
-    QVERIFY(w->copyThread->stopped());
+    QVERIFY(w->copyThread->outcome().stopped);
     QCOMPARE(w->installState, int(CMVInstallWnd::StateInstalling));
     QCOMPARE(m_opened, QStringList() << uninstaller());
     // The uninstaller keeps the installer's administrator rights.
@@ -530,7 +530,7 @@ void TestInstallWnd::failedExtractionIsNoSuccess()
     tickAndInstall(*w);
     QTRY_VERIFY_WITH_TIMEOUT(w->threadEnded, 60000);
     QCOMPARE(QFile::exists(mainExe()), mainExePresent);
-    QCOMPARE(w->copyThread->succeeded(), extractionSucceeded);
+    QCOMPARE(w->copyThread->outcome().succeeded(), extractionSucceeded);
     QCOMPARE(w->installState, int(CMVInstallWnd::StateInstalling));
     QCOMPARE(w->installButton->mainText(), QString::fromUtf8("正在安装"));
     QVERIFY(w->timer1->isActive() && w->timer2->isActive());
