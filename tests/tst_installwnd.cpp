@@ -8,6 +8,7 @@
 #include "CXCopyThread.h"
 #include "Platform.h"
 #include "TestArchives.h"
+#include "TestSeams.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -143,6 +144,7 @@ void TestInstallWnd::cleanup()
     for (qint64 pid : qAsConst(m_extractors))
         QTRY_VERIFY2_WITH_TIMEOUT(!TestArchives::processAlive(pid),
                                   qPrintable(QStringLiteral("extractor %1 left").arg(pid)), 5000);
+    TestSeams::current() = TestSeams();
     m_root.reset();
 }
 
@@ -168,7 +170,7 @@ std::unique_ptr<CMVInstallWnd> TestInstallWnd::makeWindow(Payload kind)
 {
     std::unique_ptr<CMVInstallWnd> w(new CMVInstallWnd);
     w->InitWidgets();
-    w->payloadDir = makePayload(kind);
+    TestSeams::current().payloadDir = makePayload(kind);
     w->show();
     if (!QTest::qWaitForWindowExposed(w.get()))
         qWarning("window not exposed");

@@ -6,6 +6,7 @@
 #include "CMVInstallWnd.h"
 #include "CXCopyThread.h"
 #include "Platform.h"
+#include "TestSeams.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -89,7 +90,7 @@ int InstallDriver::drive(int argc, char **argv)
 
     CMVInstallWnd window(nullptr);
     window.InitWidgets();
-    window.payloadDir = payloadDir;
+    TestSeams::current().payloadDir = payloadDir;
     window.show();
 
     InstallDriver driver(&window, fault, delayMs);
