@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 class TestArchiveCheck : public QObject
 {
     Q_OBJECT
