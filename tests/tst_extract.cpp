@@ -123,11 +123,12 @@ Tree readTree(const QString &folder)
 // How a run ended, for failure messages.
 QByteArray describe(const CXCopyThread &thread)
 {
+    const CXCopyThread::Outcome outcome = thread.outcome();
     QString text = QStringLiteral("refusal %1 %2; stopped %3;")
-                           .arg(int(thread.outcome().refusal))
-                           .arg(thread.outcome().refusedFor.join(QLatin1Char(',')))
-                           .arg(thread.outcome().stopped);
-    for (const CXCopyThread::ExtractResult &result : thread.outcome().results)
+                           .arg(int(outcome.refusal))
+                           .arg(outcome.refusedFor.join(QLatin1Char(',')))
+                           .arg(outcome.stopped);
+    for (const CXCopyThread::ExtractResult &result : outcome.results)
         text += QStringLiteral(" %1: outcome %2 exit %3;")
                         .arg(result.archive)
                         .arg(int(result.outcome))
