@@ -46,7 +46,7 @@ CMVInstallWnd::~CMVInstallWnd()
     // A worker still running is stopped and waited for: destroying a running
     // QThread aborts the process, and its extractor must not outlive us.
     if (copyThread) {
-        copyThread->requestStop();
+        copyThread->requestInterruption();
         copyThread->wait();
         delete copyThread;
         copyThread = nullptr;
@@ -214,7 +214,6 @@ void CMVInstallWnd::OnInstallBtnClked()
         timer1->start(5000);
         timer2->start(300);
         copyThread = new CXCopyThread(this);
-        copyThread->setSourceDir(payloadDir);
         connect(copyThread, SIGNAL(finished()), this, SLOT(OnThreadFinished()));
         copyThread->start(QThread::InheritPriority);
     } else if (installState == StateFinished) {
@@ -262,7 +261,7 @@ void CMVInstallWnd::OnCloseBtnClked()
         } else {
             // The worker kills its extractor and returns; OnThreadFinished
             // then leaves.
-            copyThread->requestStop();
+            copyThread->requestInterruption();
         }
     }
 }
@@ -279,7 +278,8 @@ void CMVInstallWnd::OnThreadFinished()
 
     // A failed extraction counts like a missing main executable: nothing is
     // registered and the window does not report success.
-    if (!QFile::exists(CInstallPaths(productName).mainExecutable()) || !copyThread->succeeded())
+    if (!QFile::exists(CInstallPaths(productName).mainExecutable())
+        || !copyThread->outcome().succeeded())
         return;
 
     CreateShortcuts();

@@ -1,6 +1,7 @@
 // Whole installations (see InstallDriver) on a hostile file system: links in
-// the old installation that lead out of it or around in circles, folders the
-// installer may not read or enter, and names with line breaks, quotes, "%1",
+// the old installation behind folders the deletion cannot remove or swapped
+// in while it runs (links anywhere in it: tst_oldinstallremoval), folders
+// the installer may not read or enter, and names with line breaks, quotes, "%1",
 // leading dashes and non-ASCII letters in every path. The installer deletes
 // nothing outside its folders, writes nothing through a link, and hands
 // every path to the extractor as one argument.
@@ -30,8 +31,6 @@ class TestHostileFs : public QObject
 
 private slots:
     void initTestCase();
-    void linksInOldInstallation_data();
-    void linksInOldInstallation();
     void linksBehindUndeletableFolders();
     void inaccessibleFolders_data();
     void inaccessibleFolders();
@@ -104,56 +103,6 @@ void TestHostileFs::initTestCase()
                                       src + QStringLiteral("/program"), pw));
     QVERIFY(TestArchives::makeArchive(archive(QStringLiteral("hostile-data.cab")),
                                       src + QStringLiteral("/data"), pw));
-}
-
-void TestHostileFs::linksInOldInstallation_data()
-{
-    QTest::addColumn<QString>("link"); // relative to the system root
-    QTest::addColumn<QString>("target"); // relative to the link's folder, or absolute below root
-
-    QTest::newRow("to the system root")
-            << QStringLiteral("Program Files/Mirevale/l0") << QStringLiteral("/");
-    QTest::newRow("to the parent folder")
-            << QStringLiteral("Program Files/Mirevale/up") << QStringLiteral("..");
-    QTest::newRow("to itself") << QStringLiteral("Program Files/Mirevale/l1/loop")
-                               << QStringLiteral("loop");
-    QTest::newRow("circle of two")
-            << QStringLiteral("ProgramData/Mirevale/a") << QStringLiteral("b");
-    QTest::newRow("data folder to the system root")
-            << QStringLiteral("ProgramData/Mirevale/decks") << QStringLiteral("/");
-    QTest::newRow("program folder is a link to its parent")
-            << QStringLiteral("Program Files/Mirevale") << QStringLiteral(".");
-}
-
-// Every link is removed as a link: what it leads to stays, and a circle
-// ends nothing.
-void TestHostileFs::linksInOldInstallation()
-{
-    QFETCH(QString, link);
-    QFETCH(QString, target);
-    InstallScene scene;
-    QVERIFY(scene.prepareSystem());
-    QVERIFY(scene.writeOldInstallation(30, 10));
-    const QString path = scene.root() + QLatin1Char('/') + link;
-    if (link == QLatin1String("Program Files/Mirevale"))
-        QVERIFY(QDir(path).removeRecursively());
-    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-    const QString to = target == QLatin1String("/") ? scene.root() : target;
-    QVERIFY(QFile::link(to, path));
-    if (target == QLatin1String("b"))
-        QVERIFY(QFile::link(QStringLiteral("a"), QFileInfo(path).path() + QStringLiteral("/b")));
-    QVERIFY(scene.installPayload(archive(QStringLiteral("program.cab")),
-                                 archive(QStringLiteral("data.cab"))));
-    scene.snapshot();
-
-    const InstallDriver::Report report = scene.run({});
-    const QStringList problems = scene.problems(report);
-    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
-    QVERIFY(report.succeeded);
-    QCOMPARE(report.state, 2);
-    QVERIFY(!QFileInfo(scene.programDir()).isSymLink());
-    QVERIFY(QFile::exists(scene.programDir() + QLatin1Char('/') + product
-                          + QStringLiteral(".exe")));
 }
 
 // Links to folders outside, in an old installation whose deletion stops

@@ -8,6 +8,7 @@
 #include "CXCopyThread.h"
 #include "Platform.h"
 #include "TestArchives.h"
+#include "TestSeams.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -143,6 +144,7 @@ void TestInstallWnd::cleanup()
     for (qint64 pid : qAsConst(m_extractors))
         QTRY_VERIFY2_WITH_TIMEOUT(!TestArchives::processAlive(pid),
                                   qPrintable(QStringLiteral("extractor %1 left").arg(pid)), 5000);
+    TestSeams::current() = TestSeams();
     m_root.reset();
 }
 
@@ -168,7 +170,7 @@ std::unique_ptr<CMVInstallWnd> TestInstallWnd::makeWindow(Payload kind)
 {
     std::unique_ptr<CMVInstallWnd> w(new CMVInstallWnd);
     w->InitWidgets();
-    w->payloadDir = makePayload(kind);
+    TestSeams::current().payloadDir = makePayload(kind);
     w->show();
     if (!QTest::qWaitForWindowExposed(w.get()))
         qWarning("window not exposed");
@@ -479,7 +481,7 @@ void TestInstallWnd::stopAnsweredNo()
     QCOMPARE(w->copyThread->extractorProcessId(), extractor);
     QVERIFY(TestArchives::processAlive(extractor));
     QTRY_COMPARE_WITH_TIMEOUT(w->installState, int(CMVInstallWnd::StateFinished), 120000);
-    QVERIFY(w->copyThread->succeeded());
+    QVERIFY(w->copyThread->outcome().succeeded());
     QVERIFY(m_opened.isEmpty());
 }
 
@@ -498,7 +500,7 @@ void TestInstallWnd::stopAnsweredYes()
     QVERIFY(!w->isVisible());
     QVERIFY(w->cancelRequested);
     QVERIFY(w->copyThread->isFinished());
-    QVERIFY(w->copyThread->stopped());
+    QVERIFY(w->copyThread->outcome().stopped);
     QCOMPARE(w->installState, int(CMVInstallWnd::StateInstalling));
     QCOMPARE(m_opened, QStringList() << uninstaller());
     // The uninstaller keeps the installer's administrator rights.
@@ -530,7 +532,7 @@ void TestInstallWnd::failedExtractionIsNoSuccess()
     tickAndInstall(*w);
     QTRY_VERIFY_WITH_TIMEOUT(w->threadEnded, 60000);
     QCOMPARE(QFile::exists(mainExe()), mainExePresent);
-    QCOMPARE(w->copyThread->succeeded(), extractionSucceeded);
+    QCOMPARE(w->copyThread->outcome().succeeded(), extractionSucceeded);
     QCOMPARE(w->installState, int(CMVInstallWnd::StateInstalling));
     QCOMPARE(w->installButton->mainText(), QString::fromUtf8("正在安装"));
     QVERIFY(w->timer1->isActive() && w->timer2->isActive());

@@ -6,6 +6,7 @@
 #include "CMVInstallWnd.h"
 #include "CXCopyThread.h"
 #include "Platform.h"
+#include "TestSeams.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -89,7 +90,7 @@ int InstallDriver::drive(int argc, char **argv)
 
     CMVInstallWnd window(nullptr);
     window.InitWidgets();
-    window.payloadDir = payloadDir;
+    TestSeams::current().payloadDir = payloadDir;
     window.show();
 
     InstallDriver driver(&window, fault, delayMs);
@@ -157,7 +158,7 @@ void InstallDriver::poll()
             if (pid && runningProcess(pid) && ::kill(pid_t(pid), SIGKILL) == 0) {
                 m_faultDone = true;
                 say({QStringLiteral("fault"), QStringLiteral("killed"),
-                     QString::number(thread->results().size())});
+                     QString::number(thread->outcome().results.size())});
             } else if (!pid && m_window->threadEnded) {
                 m_faultDone = true;
                 say({QStringLiteral("fault"), QStringLiteral("late")});
@@ -165,7 +166,7 @@ void InstallDriver::poll()
         } else if (m_fault == KillInstaller) {
             if (pid) {
                 say({QStringLiteral("fault"), QStringLiteral("installer killed"),
-                     QString::number(thread->results().size())});
+                     QString::number(thread->outcome().results.size())});
                 ::kill(::getpid(), SIGKILL);
             } else if (m_window->threadEnded) {
                 m_faultDone = true;
@@ -186,14 +187,14 @@ void InstallDriver::poll()
     }
 
     if (QMessageBox *box = openQuestion()) {
-        const bool between = thread->results().size() == 1 && pid == 0;
+        const bool between = thread->outcome().results.size() == 1 && pid == 0;
         if (m_answerYes && (!m_answerBetween || between || m_window->threadEnded)) {
             m_answerYes = false;
             const QList<QAbstractButton *> buttons = box->buttons();
             for (QAbstractButton *button : buttons) {
                 if (box->buttonRole(button) == QMessageBox::YesRole) {
                     say({QStringLiteral("fault"), QStringLiteral("answered"),
-                         QString::number(thread->results().size()), QString::number(pid),
+                         QString::number(thread->outcome().results.size()), QString::number(pid),
                          QString::number(m_clock.elapsed())});
                     QTimer::singleShot(0, button,
                                        [button] { QTest::mouseClick(button, Qt::LeftButton); });
@@ -224,17 +225,15 @@ void InstallDriver::poll()
 void InstallDriver::printReport(int exitCode)
 {
     CXCopyThread *thread = m_window->copyThread;
-    if (thread) {
-        const QVector<CXCopyThread::ExtractResult> results = thread->results();
-        for (const CXCopyThread::ExtractResult &result : results)
-            say({QStringLiteral("outcome"), QString::number(int(result.outcome)),
-                 QString::number(result.exitCode)});
-    }
+    const CXCopyThread::Outcome outcome = thread ? thread->outcome() : CXCopyThread::Outcome();
+    for (const CXCopyThread::ExtractResult &result : outcome.results)
+        say({QStringLiteral("outcome"), QString::number(int(result.outcome)),
+             QString::number(result.exitCode)});
     say({QStringLiteral("report"), QString::number(exitCode),
          QString::number(m_window->installState),
-         QString::number(thread ? thread->results().size() : -1),
-         QString::number(thread && thread->succeeded()),
-         QString::number(thread && thread->stopped()), QString::number(m_window->cancelRequested)});
+         QString::number(thread ? outcome.results.size() : -1),
+         QString::number(thread && outcome.succeeded()), QString::number(thread && outcome.stopped),
+         QString::number(m_window->cancelRequested)});
 }
 
 // ---------------------------------------------------------------------------

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "FolderHandle.h"
+
+#include <QString>
+
+#include <functional>
+
+// One walk on folder handles that deletes a folder or empties it: each
+// folder is entered only through a handle proved to be a real folder, links
+// and junctions are removed as entries and never followed, and entries are
+// walked in the order of their names, case ignored (as QDir lists them by
+// default). The walk notes whether every folder in it could be opened and
+// listed and every link in it removed (isClean()): 7-Zip follows a link to a
+// folder that lies in the way of a path it writes.
+class FolderWalk
+{
+public:
+    // What the walk keeps.
+    struct Policy
+    {
+        // Hidden entries (and, on POSIX, FIFOs, sockets and devices) stay,
+        // without ending the deletion; the folder holding one then stays.
+        bool keepHidden = true;
+        // The folders that stay get the installer's protected permissions.
+        bool protectKept = false;
+    };
+
+    // `stopNow` answers whether the walk is to stop between two entries.
+    explicit FolderWalk(const Policy &policy, std::function<bool()> stopNow = nullptr);
+
+    // Deletes the folder with everything in it; true when it is gone or was
+    // never there. A link in its place is removed as a link.
+    bool deleteFolder(const QString &path);
+    // Removes everything in the folder; true when it is empty at the end.
+    bool empty(const Platform::FolderHandle &folder);
+
+    bool isClean() const { return m_clean; }
+
+private:
+    // What one entry became.
+    enum class Walked { Removed, Kept, Failed };
+
+    bool emptyFolder(const Platform::FolderHandle &folder, bool deleting);
+    Walked walkEntry(const Platform::FolderHandle &folder, const QString &name,
+                     Platform::FolderHandle::Kind kind, bool hidden, bool deleting);
+    bool stopping() const { return m_stopNow && m_stopNow(); }
+
+    Policy m_policy;
+    std::function<bool()> m_stopNow;
+    bool m_clean = true;
+};
