@@ -60,12 +60,14 @@ void CMVInstallWnd::InitData()
     productName = tr("Mirevale");
     // On the system drive's root: QDir::rootPath() on Windows, the emulated
     // root elsewhere.
-    installDir = CInstallPaths(productName).programFolder() + QStringLiteral("/");
+    installPaths = CInstallPaths(productName);
+    installDir = installPaths.programFolder() + QStringLiteral("/");
     installState = StateIdle;
     slideIndex = -1;
     frameIndex = -1;
     copyThread = nullptr;
     cancelRequested = false;
+    installingStep = InstallingStep::Working;
 
     timer1 = new QTimer(this);
     connect(timer1, SIGNAL(timeout()), this, SLOT(OnTimer1()));
@@ -189,9 +191,10 @@ void CMVInstallWnd::closeEvent(QCloseEvent *event)
     // A close from the system (Alt+F4, the taskbar, a session end) while the
     // installation runs must not end the event loop under a running worker:
     // refuse it and ask the stop question, as the close button does.
-    if (!leaving && installState == StateInstalling) {
+    if (installState == StateInstalling && installingStep != InstallingStep::Leaving) {
         event->ignore();
-        if (!questionOpen)
+        if (installingStep == InstallingStep::Working
+            || installingStep == InstallingStep::WorkerDone)
             QMetaObject::invokeMethod(this, "OnCloseBtnClked", Qt::QueuedConnection);
         return;
     }
@@ -211,17 +214,20 @@ void CMVInstallWnd::OnInstallBtnClked()
         if (slideIndex == 4)
             slideIndex = 0;
         installState = StateInstalling;
+        installingStep = InstallingStep::Working;
+        // The folders as the system names them now, for the whole installation.
+        installPaths = CInstallPaths::resolve(productName);
         timer1->start(5000);
         timer2->start(300);
         copyThread = new CXCopyThread(this);
+        copyThread->setInstallPaths(installPaths);
         connect(copyThread, SIGNAL(finished()), this, SLOT(OnThreadFinished()));
         copyThread->start(QThread::InheritPriority);
     } else if (installState == StateFinished) {
-        leaving = true;
         close();
         // The program runs as the signed-in user, not with the installer's
         // administrator rights, so that its files and settings are theirs.
-        ShellOpenAsUser(CInstallPaths(productName).mainExecutable());
+        ShellOpenAsUser(installPaths.mainExecutable());
         QCoreApplication::exit(0);
     }
 }
@@ -229,21 +235,25 @@ void CMVInstallWnd::OnInstallBtnClked()
 void CMVInstallWnd::OnCloseBtnClked()
 {
     if (installState != StateInstalling) {
-        leaving = true;
         close();
         QCoreApplication::exit(0);
         return;
     }
-    if (questionOpen || cancelRequested)
-        return;
+    if (installingStep == InstallingStep::Working)
+        installingStep = InstallingStep::Asking;
+    else if (installingStep == InstallingStep::WorkerDone)
+        installingStep = InstallingStep::AskingWorkerDone;
+    else
+        return; // asking already, or stopping
 
     timer1->stop();
     timer2->stop();
-    questionOpen = true;
     const int result
             = ShowMessageBox(this, QObject::tr("Question"),
                              QObject::tr("Do you want to stop MV-Install?"), MsgBtnYes | MsgBtnNo);
-    questionOpen = false;
+    // The worker may have ended while the question was open.
+    const bool workerDone = installingStep == InstallingStep::AskingWorkerDone;
+    installingStep = workerDone ? InstallingStep::WorkerDone : InstallingStep::Working;
 
     // The installation may have finished while the question was open: the
     // window then shows the finished state and the answer changes nothing.
@@ -255,7 +265,8 @@ void CMVInstallWnd::OnCloseBtnClked()
         timer2->start();
     } else if (result == MsgBtnYes) {
         cancelRequested = true;
-        if (threadEnded) {
+        installingStep = InstallingStep::Stopping;
+        if (workerDone) {
             // The worker ended without a usable installation: leave at once.
             LeaveAfterStop();
         } else {
@@ -270,16 +281,18 @@ void CMVInstallWnd::OnLinkBtnClked() { }
 
 void CMVInstallWnd::OnThreadFinished()
 {
-    threadEnded = true;
     if (cancelRequested) {
         LeaveAfterStop();
         return;
     }
+    if (installingStep == InstallingStep::Asking)
+        installingStep = InstallingStep::AskingWorkerDone;
+    else
+        installingStep = InstallingStep::WorkerDone;
 
     // A failed extraction counts like a missing main executable: nothing is
     // registered and the window does not report success.
-    if (!QFile::exists(CInstallPaths(productName).mainExecutable())
-        || !copyThread->outcome().succeeded())
+    if (!QFile::exists(installPaths.mainExecutable()) || !copyThread->outcome().succeeded())
         return;
 
     CreateShortcuts();
@@ -295,10 +308,10 @@ void CMVInstallWnd::OnThreadFinished()
 
 void CMVInstallWnd::LeaveAfterStop()
 {
-    leaving = true;
+    installingStep = InstallingStep::Leaving;
     close();
     // The uninstaller keeps the administrator rights it needs.
-    ShellOpen(CInstallPaths(productName).uninstaller());
+    ShellOpen(installPaths.uninstaller());
     QCoreApplication::exit(0);
 }
 
@@ -344,24 +357,23 @@ void CMVInstallWnd::CreateShortcuts()
 {
     // Without every all-users folder no shortcut is made: none lands in a
     // root or a relative folder.
-    const CInstallPaths paths = CInstallPaths::resolve(productName);
-    if (!paths.isComplete())
+    if (!installPaths.isComplete())
         return;
-    makeShortcut(paths.mainExecutable(), paths.desktopShortcut());
-    QDir(paths.programsFolder()).mkpath(paths.groupFolder());
-    makeShortcut(paths.mainExecutable(), paths.programShortcut());
-    makeShortcut(paths.uninstaller(), paths.uninstallShortcut(tr("uninstall")));
+    const QString mainExe = installPaths.mainExecutable();
+    makeShortcut(mainExe, installPaths.desktopShortcut());
+    QDir(installPaths.programsFolder()).mkpath(installPaths.groupFolder());
+    makeShortcut(mainExe, installPaths.programShortcut());
+    makeShortcut(installPaths.uninstaller(), installPaths.uninstallShortcut(tr("uninstall")));
 }
 
 void CMVInstallWnd::RegisterUninstall()
 {
-    const CInstallPaths paths(productName);
-    const QString mainExe = paths.mainExecutable();
-    QString uninstaller = paths.uninstaller();
+    const QString mainExe = installPaths.mainExecutable();
+    QString uninstaller = installPaths.uninstaller();
     uninstaller.replace(QLatin1Char('/'), QLatin1Char('\\'));
 
-    const std::unique_ptr<QSettings> uninstall = Platform::openRegistryKey(
-            QStringLiteral(MIREVALE_HKLM "\\" MIREVALE_UNINSTALL_KEY));
+    const std::unique_ptr<QSettings> uninstall
+            = Platform::openRegistryKey(QStringLiteral(MIREVALE_HKLM "\\" MIREVALE_UNINSTALL_KEY));
     const QString entry = QStringLiteral(MIREVALE_FOLDER_NAME "/");
     uninstall->setValue(entry + QStringLiteral("DisplayIcon"), mainExe);
     uninstall->setValue(entry + QStringLiteral("DisplayName"), productName);

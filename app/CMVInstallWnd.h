@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CInstallPaths.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -37,13 +39,16 @@ private slots:
     void OnTimer1();
     void OnTimer2();
 
-private:
-    void InitData();
-    void LeaveAfterStop();
-
-    // Completion steps of a successful installation, run by OnThreadFinished.
-    void CreateShortcuts();
-    void RegisterUninstall();
+protected:
+    // Where an installation stands while installState is StateInstalling.
+    enum class InstallingStep {
+        Working, // the worker runs, nothing asked
+        Asking, // the stop question is on screen, the worker runs
+        WorkerDone, // the worker has ended without a usable installation
+        AskingWorkerDone, // the stop question is on screen, the worker has ended
+        Stopping, // the user said yes: the worker is asked to stop
+        Leaving // the window is closing itself after a stop
+    };
 
     QPixmap *backgroundPixmap = nullptr;
     CImageBKButton *installButton = nullptr;
@@ -59,15 +64,17 @@ private:
     int frameIndex = -1;
     bool cancelRequested = false;
 
-    // Bookkeeping of the ways out: the worker has delivered its finished(),
-    // the stop question is on screen, the window is closing itself.
-    bool threadEnded = false;
-    bool questionOpen = false;
-    bool leaving = false;
-    // Where the worker takes 7z.exe and the archives from; empty means the
-    // installer's own folder. Only tests set it.
-    QString payloadDir;
+    InstallingStep installingStep = InstallingStep::Working;
+    // Every folder of the installation, resolved when it starts; until then
+    // only the paths below the program folder.
+    CInstallPaths installPaths;
 
-    friend class TestInstallWnd;
-    friend class InstallDriver;
+    // Completion steps of a successful installation, run by OnThreadFinished
+    // with installPaths.
+    void CreateShortcuts();
+    void RegisterUninstall();
+
+private:
+    void InitData();
+    void LeaveAfterStop();
 };

@@ -10,7 +10,6 @@
 
 #include <QString>
 
-#include <functional>
 #include <memory>
 
 class QSettings;
@@ -63,12 +62,6 @@ void shellOpen(const QString &path);
 // inherit the installer's administrator rights. Where there is no desktop
 // shell, the same as shellOpen. Returns at once; reports nothing.
 void shellOpenAsUser(const QString &path);
-
-// Test seam: while a hook is set, shellOpen and shellOpenAsUser hand it the
-// path and the rights the program would get, and start nothing. An empty
-// function removes the hook.
-using ShellOpenHook = std::function<void(const QString &path, ShellOpenAs as)>;
-void setShellOpenHook(ShellOpenHook hook);
 
 // A shell link at linkPath pointing at target (QFile::link: a .lnk file on
 // Windows, a symbolic link elsewhere).

@@ -2,7 +2,6 @@
 // plays the system drive and text files in it play the registry hives (see
 // platform/README.md).
 #include "Platform.h"
-#include "PlatformNative.h"
 #include "Product.h"
 #include "RegistryHive_emul.h"
 
@@ -126,9 +125,9 @@ void seedMachineHive(const QString &fileName)
 {
     const StandardFolder folders[] = {StandardFolder::CommonAppData, StandardFolder::CommonDesktop,
                                       StandardFolder::CommonPrograms};
-    const QString names[] = {QStringLiteral(MIREVALE_COMMON_APPDATA),
-                             QStringLiteral(MIREVALE_COMMON_DESKTOP),
-                             QStringLiteral(MIREVALE_COMMON_PROGRAMS)};
+    const QString names[]
+            = {QStringLiteral(MIREVALE_COMMON_APPDATA), QStringLiteral(MIREVALE_COMMON_DESKTOP),
+               QStringLiteral(MIREVALE_COMMON_PROGRAMS)};
     QSettings::SettingsMap map;
     for (int i = 0; i < 3; ++i) {
         const QString folder = standardFolderPath(folders[i]);
@@ -231,7 +230,7 @@ bool createDirectory(const QString &path)
 }
 
 // Nothing here is elevated: both ways start the program alike.
-void nativeShellOpen(const QString &path, ShellOpenAs)
+void shellOpen(const QString &path)
 {
     const QFileInfo info(QString(path).replace(QLatin1Char('\\'), QLatin1Char('/')));
     if (info.isFile() && info.isExecutable()) {
@@ -239,6 +238,11 @@ void nativeShellOpen(const QString &path, ShellOpenAs)
         return;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+}
+
+void shellOpenAsUser(const QString &path)
+{
+    shellOpen(path);
 }
 
 bool createLink(const QString &target, const QString &linkPath)

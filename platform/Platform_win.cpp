@@ -1,6 +1,5 @@
 // The platform layer on Windows: every call goes to the real service.
 #include "Platform.h"
-#include "PlatformNative.h"
 
 #include <QDir>
 #include <QFile>
@@ -188,24 +187,26 @@ bool createDirectory(const QString &path)
     return CreateDirectoryW(win32Path(path).c_str(), nullptr) != 0;
 }
 
-void nativeShellOpen(const QString &path, ShellOpenAs as)
+void shellOpen(const QString &path)
 {
-    if (as == ShellOpenAs::SignedInUser) {
-        // The desktop shell runs as the signed-in user; what it starts does
-        // not inherit our elevation. Without a desktop shell (no Explorer,
-        // or another shell) the program is started as below, with the
-        // installer's rights: there is no other user process to ask.
-        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        const QString nativePath = QDir::toNativeSeparators(path);
-        const bool opened = openThroughDesktopShell(
-                nativePath.toStdWString(),
-                QDir::toNativeSeparators(QFileInfo(path).absolutePath()).toStdWString());
-        if (SUCCEEDED(com))
-            CoUninitialize();
-        if (opened)
-            return;
-    }
     shellExecute(path);
+}
+
+void shellOpenAsUser(const QString &path)
+{
+    // The desktop shell runs as the signed-in user; what it starts does not
+    // inherit our elevation. Without a desktop shell (no Explorer, or
+    // another shell) the program is started as below, with the installer's
+    // rights: there is no other user process to ask.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const QString nativePath = QDir::toNativeSeparators(path);
+    const bool opened = openThroughDesktopShell(
+            nativePath.toStdWString(),
+            QDir::toNativeSeparators(QFileInfo(path).absolutePath()).toStdWString());
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    if (!opened)
+        shellExecute(path);
 }
 
 bool createLink(const QString &target, const QString &linkPath)

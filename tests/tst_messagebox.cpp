@@ -4,6 +4,7 @@
 #include "Platform.h"
 #include "ShellOpen.h"
 #include "ShowMessageBox.h"
+#include "TestSeams.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -138,7 +139,7 @@ void TestMessageBox::initTestCase()
 void TestMessageBox::cleanupTestCase()
 {
     QCoreApplication::removeTranslator(&translator);
-    Platform::setShellOpenHook({});
+    TestSeams::current() = TestSeams();
 }
 
 void TestMessageBox::looks_data()
@@ -301,6 +302,11 @@ void TestMessageBox::shellOpen_data()
     QTest::newRow("non-ASCII") << QStringLiteral("C:/Program Files/Mirevale/") + product
                     + QStringLiteral(".exe");
     QTest::newRow("backslashes") << QStringLiteral("C:\\Program Files\\Mirevale\\uninstall.exe");
+    QTest::newRow("plain") << QStringLiteral("C:/Program Files/Mirevale/uninstall.exe");
+    QTest::newRow("non-ASCII folder name")
+            << QStringLiteral("C:/Program Files/Mirevale/米瑞维尔.exe");
+    QTest::newRow("600 characters")
+            << QStringLiteral("C:/") + QString(593, QLatin1Char('x')) + QStringLiteral(".exe");
 
     // Long paths whose length is counted in UTF-16 units: the surrogate pair
     // of U+1F600 counts twice.
@@ -319,13 +325,13 @@ void TestMessageBox::shellOpen()
 
     QStringList opened;
     QList<Platform::ShellOpenAs> rights;
-    Platform::setShellOpenHook([&](const QString &p, Platform::ShellOpenAs as) {
+    TestSeams::current().shellOpen = [&](const QString &p, Platform::ShellOpenAs as) {
         opened.append(p);
         rights.append(as);
-    });
+    };
     ShellOpen(path);
     ShellOpenAsUser(path);
-    Platform::setShellOpenHook({});
+    TestSeams::current().shellOpen = nullptr;
 
     QCOMPARE(opened.size(), 2);
     QCOMPARE(opened.first().size(), path.size());

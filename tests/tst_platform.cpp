@@ -110,8 +110,6 @@ private slots:
 
     void createDirectoryLastComponent_data();
     void createDirectoryLastComponent();
-    void shellOpenHook_data();
-    void shellOpenHook();
     void shellOpenStartsExecutableDetached();
     void links();
     void extractorJob_data();
@@ -141,7 +139,6 @@ void TestPlatform::init()
 
 void TestPlatform::cleanup()
 {
-    Platform::setShellOpenHook({});
     m_root.reset();
 }
 
@@ -569,35 +566,6 @@ void TestPlatform::createDirectoryLastComponent()
     const QString slashed = QString(path).replace(QLatin1Char('\\'), QLatin1Char('/'));
     QCOMPARE(QFileInfo(root() + slashed).isDir(), existsAfter);
     QVERIFY(!QFileInfo::exists(root() + QStringLiteral("missing")));
-}
-
-void TestPlatform::shellOpenHook_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::newRow("plain") << "C:/Program Files/Mirevale/uninstall.exe";
-    QTest::newRow("backslashes") << "C:\\Program Files\\Mirevale\\uninstall.exe";
-    QTest::newRow("non-ASCII") << "C:/Program Files/Mirevale/米瑞维尔.exe";
-    QTest::newRow("600 characters")
-            << QStringLiteral("C:/") + QString(593, QLatin1Char('x')) + QStringLiteral(".exe");
-}
-
-void TestPlatform::shellOpenHook()
-{
-    QFETCH(QString, path);
-    QStringList received;
-    QList<Platform::ShellOpenAs> rights;
-    Platform::setShellOpenHook([&](const QString &opened, Platform::ShellOpenAs as) {
-        received << opened;
-        rights << as;
-    });
-    Platform::shellOpen(path);
-    Platform::shellOpenAsUser(path);
-    QCOMPARE(received, QStringList({path, path}));
-    QCOMPARE(rights,
-             QList<Platform::ShellOpenAs>(
-                     {Platform::ShellOpenAs::Installer, Platform::ShellOpenAs::SignedInUser}));
-    Platform::setShellOpenHook({});
-    QCOMPARE(received.size(), 2);
 }
 
 void TestPlatform::shellOpenStartsExecutableDetached()

@@ -1,7 +1,7 @@
 // The completion steps of a successful installation: the entry in the list
 // of installed programs and the all-users shortcuts, on the test's system
 // drive (an emulated one on Linux, the real one on Windows).
-#include "CMVInstallWnd.h"
+#include "InstallWndProbe.h"
 #include "Platform.h"
 #include "TestSystem.h"
 #ifndef Q_OS_WIN
@@ -55,7 +55,7 @@ enum FolderSource {
 
 } // namespace
 
-class TestInstallWnd : public QObject
+class TestRegistration : public QObject
 {
     Q_OBJECT
 
@@ -73,18 +73,19 @@ private slots:
     void shortcutsReplaced();
 
 private:
-    std::unique_ptr<CMVInstallWnd> makeWindow(bool translated);
+    std::unique_ptr<InstallWndProbe> makeWindow(bool translated);
+    static void createShortcuts(InstallWndProbe &window);
 
     QTranslator translator;
     std::unique_ptr<TestSystem> system;
 };
 
-void TestInstallWnd::initTestCase()
+void TestRegistration::initTestCase()
 {
     QVERIFY(translator.load(QStringLiteral(":/trans/trans_iss.qm")));
 }
 
-void TestInstallWnd::init()
+void TestRegistration::init()
 {
     // A fresh system drive for every test, in place before the platform
     // layer is asked for anything.
@@ -92,20 +93,28 @@ void TestInstallWnd::init()
     QVERIFY(system->isValid());
 }
 
-void TestInstallWnd::cleanup()
+void TestRegistration::cleanup()
 {
     QCoreApplication::removeTranslator(&translator);
     system.reset();
 }
 
-std::unique_ptr<CMVInstallWnd> TestInstallWnd::makeWindow(bool translated)
+std::unique_ptr<InstallWndProbe> TestRegistration::makeWindow(bool translated)
 {
     if (translated)
         QCoreApplication::installTranslator(&translator);
-    return std::make_unique<CMVInstallWnd>();
+    return std::make_unique<InstallWndProbe>();
 }
 
-void TestInstallWnd::uninstallEntry_data()
+// The shortcuts as an installation started now makes them: with the folders
+// the system names at its start.
+void TestRegistration::createShortcuts(InstallWndProbe &window)
+{
+    window.installPaths = CInstallPaths::resolve(window.productName);
+    window.CreateShortcuts();
+}
+
+void TestRegistration::uninstallEntry_data()
 {
     QTest::addColumn<bool>("translated");
     QTest::addColumn<QString>("displayName");
@@ -116,7 +125,7 @@ void TestInstallWnd::uninstallEntry_data()
                                   << QStringLiteral("Manufacture");
 }
 
-void TestInstallWnd::uninstallEntry()
+void TestRegistration::uninstallEntry()
 {
     QFETCH(bool, translated);
     QFETCH(QString, displayName);
@@ -171,7 +180,7 @@ void TestInstallWnd::uninstallEntry()
              expected);
 }
 
-void TestInstallWnd::uninstallEntryRewritten()
+void TestRegistration::uninstallEntryRewritten()
 {
     // An entry left by an earlier installation, with other types and data,
     // next to another product's entry.
@@ -215,7 +224,7 @@ void TestInstallWnd::uninstallEntryRewritten()
              Platform::standardFolder(Platform::StandardFolder::CommonDesktop));
 }
 
-void TestInstallWnd::shortcuts_data()
+void TestRegistration::shortcuts_data()
 {
     QTest::addColumn<bool>("translated");
     QTest::addColumn<int>("source");
@@ -232,7 +241,7 @@ void TestInstallWnd::shortcuts_data()
     QTest::newRow("blank and relative values") << true << int(BlankAndRelative) << translatedName;
 }
 
-void TestInstallWnd::shortcuts()
+void TestRegistration::shortcuts()
 {
     QFETCH(bool, translated);
     QFETCH(int, source);
@@ -282,7 +291,7 @@ void TestInstallWnd::shortcuts()
     }
 
     const auto window = makeWindow(translated);
-    window->CreateShortcuts();
+    createShortcuts(*window);
 
     const QString programFolder = system->root() + QStringLiteral("Program Files/Mirevale/");
     const QString mainExe = programFolder + productFile + QStringLiteral(".exe");
@@ -322,7 +331,7 @@ void TestInstallWnd::shortcuts()
 
 // No usable value and no standard folder: no shortcut is made anywhere, in
 // particular none at a root or below the working folder.
-void TestInstallWnd::noShortcutsWithoutFolders()
+void TestRegistration::noShortcutsWithoutFolders()
 {
 #ifdef Q_OS_WIN
     QSKIP("the standard folders cannot be taken away from a real Windows");
@@ -339,7 +348,7 @@ void TestInstallWnd::noShortcutsWithoutFolders()
             = QFileInfo(QStringLiteral("/") + translatedName + QStringLiteral(".lnk")).exists();
     qputenv("MIREVALE_NO_STANDARD_FOLDERS", "1");
     const auto window = makeWindow(true);
-    window->CreateShortcuts();
+    createShortcuts(*window);
     qunsetenv("MIREVALE_NO_STANDARD_FOLDERS");
 
     QCOMPARE(RootSnapshot::listing(rootPath, {}).keys(), before);
@@ -349,7 +358,7 @@ void TestInstallWnd::noShortcutsWithoutFolders()
 #endif
 }
 
-void TestInstallWnd::shortcutsReplaced_data()
+void TestRegistration::shortcutsReplaced_data()
 {
     QTest::addColumn<int>("stale");
 
@@ -361,7 +370,7 @@ void TestInstallWnd::shortcutsReplaced_data()
     QTest::newRow("shortcuts of an earlier run") << int(EarlierRun);
 }
 
-void TestInstallWnd::shortcutsReplaced()
+void TestRegistration::shortcutsReplaced()
 {
     QFETCH(int, stale);
 
@@ -410,9 +419,9 @@ void TestInstallWnd::shortcutsReplaced()
         }
     }
     if (stale == EarlierRun)
-        window->CreateShortcuts();
+        createShortcuts(*window);
 
-    window->CreateShortcuts();
+    createShortcuts(*window);
 
     const QString programFolder = system->root() + QStringLiteral("Program Files/Mirevale/");
     const QStringList targets = {
@@ -436,5 +445,5 @@ void TestInstallWnd::shortcutsReplaced()
     QVERIFY(QFileInfo(oldFolder + QStringLiteral("/keep.txt")).isFile());
 }
 
-QTEST_MAIN(TestInstallWnd)
+QTEST_MAIN(TestRegistration)
 #include "tst_registration.moc"

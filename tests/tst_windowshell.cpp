@@ -1,12 +1,13 @@
-#include "CMVInstallWnd.h"
+#include "InstallWndProbe.h"
 
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTranslator>
 #include <QtTest>
 
-// Reaches the window's private state the ordinary way: as its friend.
-class TestInstallWnd : public QObject
+// The window's shell: flags, size, title, icon and its state before an
+// installation, read through InstallWndProbe.
+class TestWindowShell : public QObject
 {
     Q_OBJECT
 
@@ -26,16 +27,16 @@ private:
     QTranslator m_translator;
 };
 
-void TestInstallWnd::initTestCase()
+void TestWindowShell::initTestCase()
 {
     QVERIFY(m_root.isValid());
     qputenv("MIREVALE_SYSTEM_ROOT", m_root.path().toUtf8());
     QVERIFY(m_translator.load(QStringLiteral(":/trans/trans_iss.qm")));
 }
 
-void TestInstallWnd::flagsAndSize()
+void TestWindowShell::flagsAndSize()
 {
-    CMVInstallWnd w;
+    InstallWndProbe w;
     // Exactly the three hints; Qt adds the window type bit to every top-level widget.
     const Qt::WindowFlags hints = w.windowFlags() & ~Qt::WindowType_Mask;
     QCOMPARE(int(hints), 0xC800);
@@ -46,39 +47,41 @@ void TestInstallWnd::flagsAndSize()
     QVERIFY(w.testAttribute(Qt::WA_TranslucentBackground));
 }
 
-void TestInstallWnd::title_data()
+void TestWindowShell::title_data()
 {
     QTest::addColumn<bool>("translated");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("product");
-    QTest::newRow("with translation") << true << "TarvoSetup" << QString::fromUtf8("Tarvo高效学习法");
-    QTest::newRow("without translation") << false << "MV Setup" << "Mirevale";
+    QTest::newRow("with translation")
+            << true << "TarvoSetup" << QString::fromUtf8("Tarvo高效学习法");
+    QTest::newRow("without translation") << false << "MV Setup"
+                                         << "Mirevale";
 }
 
-void TestInstallWnd::title()
+void TestWindowShell::title()
 {
     QFETCH(bool, translated);
     QFETCH(QString, title);
     QFETCH(QString, product);
     if (translated)
         QCoreApplication::installTranslator(&m_translator);
-    CMVInstallWnd w;
+    InstallWndProbe w;
     QCoreApplication::removeTranslator(&m_translator);
     QCOMPARE(w.windowTitle(), title);
     QCOMPARE(w.productName, product);
 }
 
-void TestInstallWnd::icon()
+void TestWindowShell::icon()
 {
-    CMVInstallWnd w;
+    InstallWndProbe w;
     const QIcon icon = w.windowIcon();
     QVERIFY(!icon.isNull());
     QCOMPARE(icon.availableSizes(), QList<QSize>() << QSize(50, 50));
 }
 
-void TestInstallWnd::initialState()
+void TestWindowShell::initialState()
 {
-    CMVInstallWnd w;
+    InstallWndProbe w;
     QCOMPARE(w.installState, int(CMVInstallWnd::StateIdle));
     QCOMPARE(w.slideIndex, -1);
     QCOMPARE(w.frameIndex, -1);
@@ -93,26 +96,26 @@ void TestInstallWnd::initialState()
     QCOMPARE(w.findChildren<QTimer *>().size(), 2);
 }
 
-void TestInstallWnd::installDirIndependentOfTranslation_data()
+void TestWindowShell::installDirIndependentOfTranslation_data()
 {
     QTest::addColumn<bool>("translated");
     QTest::newRow("with translation") << true;
     QTest::newRow("without translation") << false;
 }
 
-void TestInstallWnd::installDirIndependentOfTranslation()
+void TestWindowShell::installDirIndependentOfTranslation()
 {
     QFETCH(bool, translated);
     if (translated)
         QCoreApplication::installTranslator(&m_translator);
-    CMVInstallWnd w;
+    InstallWndProbe w;
     QCoreApplication::removeTranslator(&m_translator);
     QCOMPARE(w.installDir, m_root.path() + QStringLiteral("/Program Files/Mirevale/"));
 }
 
-void TestInstallWnd::notMovedByDragging()
+void TestWindowShell::notMovedByDragging()
 {
-    CMVInstallWnd w;
+    InstallWndProbe w;
     w.InitWidgets();
     w.move(40, 30);
     w.show();
@@ -137,5 +140,5 @@ void TestInstallWnd::notMovedByDragging()
     QCOMPARE(w.pos(), before);
 }
 
-QTEST_MAIN(TestInstallWnd)
+QTEST_MAIN(TestWindowShell)
 #include "tst_windowshell.moc"

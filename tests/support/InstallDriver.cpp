@@ -3,8 +3,8 @@
 #include "CImageBKButton.h"
 #include "CImageButton.h"
 #include "CMVCheckBox.h"
-#include "CMVInstallWnd.h"
 #include "CXCopyThread.h"
+#include "InstallWndProbe.h"
 #include "Platform.h"
 #include "TestSeams.h"
 
@@ -66,7 +66,7 @@ bool InstallDriver::isDriverCall(int argc, char **argv)
     return argc >= 4 && std::strcmp(argv[1], driverSwitch) == 0;
 }
 
-InstallDriver::InstallDriver(CMVInstallWnd *window, Fault fault, int delayMs)
+InstallDriver::InstallDriver(InstallWndProbe *window, Fault fault, int delayMs)
     : m_window(window)
     , m_fault(fault)
     , m_delayMs(delayMs)
@@ -84,13 +84,13 @@ int InstallDriver::drive(int argc, char **argv)
     app.installTranslator(&translator);
     // The window's way out opens the program or the uninstaller: noted,
     // never started.
-    Platform::setShellOpenHook([](const QString &path, Platform::ShellOpenAs) {
+    TestSeams::current().shellOpen = [](const QString &path, Platform::ShellOpenAs) {
         say({QStringLiteral("opened"), path});
-    });
-
-    CMVInstallWnd window(nullptr);
-    window.InitWidgets();
+    };
     TestSeams::current().payloadDir = payloadDir;
+
+    InstallWndProbe window(nullptr);
+    window.InitWidgets();
     window.show();
 
     InstallDriver driver(&window, fault, delayMs);
@@ -133,7 +133,7 @@ void InstallDriver::poll()
     CXCopyThread *thread = m_window->copyThread;
     if (!thread)
         return;
-    if (m_window->threadEnded && !m_endSeen) {
+    if (m_window->workerEnded() && !m_endSeen) {
         m_endSeen = true;
         say({QStringLiteral("ended"), QString::number(m_clock.elapsed())});
     }
@@ -159,7 +159,7 @@ void InstallDriver::poll()
                 m_faultDone = true;
                 say({QStringLiteral("fault"), QStringLiteral("killed"),
                      QString::number(thread->outcome().results.size())});
-            } else if (!pid && m_window->threadEnded) {
+            } else if (!pid && m_window->workerEnded()) {
                 m_faultDone = true;
                 say({QStringLiteral("fault"), QStringLiteral("late")});
             }
@@ -168,13 +168,13 @@ void InstallDriver::poll()
                 say({QStringLiteral("fault"), QStringLiteral("installer killed"),
                      QString::number(thread->outcome().results.size())});
                 ::kill(::getpid(), SIGKILL);
-            } else if (m_window->threadEnded) {
+            } else if (m_window->workerEnded()) {
                 m_faultDone = true;
                 say({QStringLiteral("fault"), QStringLiteral("late")});
             }
         } else if (m_fault == StopAt || m_fault == StopBetweenArchives) {
             m_faultDone = true;
-            if (m_window->threadEnded) {
+            if (m_window->workerEnded()) {
                 say({QStringLiteral("fault"), QStringLiteral("late")});
             } else {
                 m_answerYes = true;
@@ -188,7 +188,7 @@ void InstallDriver::poll()
 
     if (QMessageBox *box = openQuestion()) {
         const bool between = thread->outcome().results.size() == 1 && pid == 0;
-        if (m_answerYes && (!m_answerBetween || between || m_window->threadEnded)) {
+        if (m_answerYes && (!m_answerBetween || between || m_window->workerEnded())) {
             m_answerYes = false;
             const QList<QAbstractButton *> buttons = box->buttons();
             for (QAbstractButton *button : buttons) {
@@ -205,7 +205,7 @@ void InstallDriver::poll()
     }
 
     // The way out, once the worker has ended and no fault is pending.
-    if (m_leaving || !m_window->threadEnded || m_window->cancelRequested
+    if (m_leaving || !m_window->workerEnded() || m_window->cancelRequested
         || (!m_faultDone && (m_fault == StopAt || m_fault == StopBetweenArchives)) || m_answerYes)
         return;
     if (!m_faultDone) {

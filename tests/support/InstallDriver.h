@@ -18,7 +18,7 @@
 #include <QStringList>
 #include <QtTest>
 
-class CMVInstallWnd;
+class InstallWndProbe;
 class QMessageBox;
 
 class InstallDriver : public QObject
@@ -75,13 +75,13 @@ public:
     static int drive(int argc, char **argv);
 
 private:
-    InstallDriver(CMVInstallWnd *window, Fault fault, int delayMs);
+    InstallDriver(InstallWndProbe *window, Fault fault, int delayMs);
     void start();
     void poll();
     void clickLater(QWidget *widget, const QPoint &at);
     void printReport(int exitCode);
 
-    CMVInstallWnd *m_window;
+    InstallWndProbe *m_window;
     Fault m_fault;
     int m_delayMs;
     QElapsedTimer m_clock;
