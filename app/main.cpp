@@ -1,7 +1,9 @@
+#include "CAccessibleFactory.h"
 #include "CImageMgr.h"
 #include "CMVInstallWnd.h"
 #include "Platform.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QTranslator>
 
@@ -9,6 +11,12 @@ int main(int argc, char *argv[])
 {
     Platform::restrictDllSearch();
 
+    // Scaled with the display, at its exact ratio (150 % stays 1.5), and the
+    // accessible interfaces of the kit's controls for screen readers.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+            Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+    QAccessible::installFactory(CAccessibleFactory::create);
     QApplication app(argc, argv);
 
     // The bundle's translation is always in force, whatever the system language.

@@ -1,5 +1,6 @@
 #include "CBaseButton.h"
 
+#include <QAccessible>
 #include <QFont>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -58,9 +59,14 @@ void CBaseButton::setTextColor(QColor color)
 
 void CBaseButton::setTexts(QString text, QString subText)
 {
+    const bool renamed = text != m_text;
     m_text = text;
     m_subText = subText;
     repaint();
+    if (renamed) { // the caption is the accessible name: screen readers announce it
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void CBaseButton::setButtonText(const QString &text, const QString &subText)
@@ -272,6 +278,11 @@ void CBaseButton::keyPressEvent(QKeyEvent *event)
 {
     if (!m_interactive) {
         QWidget::keyPressEvent(event);
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (!event->isAutoRepeat())
+            click();
         return;
     }
     QPushButton::keyPressEvent(event);

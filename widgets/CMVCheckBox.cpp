@@ -1,5 +1,7 @@
 #include "CMVCheckBox.h"
 
+#include "CFocusFrame.h"
+
 #include <QFont>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -111,6 +113,11 @@ void CMVCheckBox::keyPressEvent(QKeyEvent *event)
         QWidget::keyPressEvent(event);
         return;
     }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (!event->isAutoRepeat())
+            click();
+        return;
+    }
     QCheckBox::keyPressEvent(event);
 }
 
@@ -162,6 +169,7 @@ void CMVCheckBox::paintEvent(QPaintEvent *event)
         textFont = *m_font;
     painter.setFont(textFont);
     painter.drawText(QRectF(m_textRect), text(), QTextOption(Qt::Alignment(m_alignment)));
+    CFocusFrame::paint(&painter, this, rect(), m_textColor);
 
     painter.restore();
 }
