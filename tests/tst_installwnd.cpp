@@ -812,6 +812,10 @@ void TestInstallWnd::scaledLayout()
 
     // Close button at 625, 10 (20 x 20): its light cross on the blue ground.
     QVERIFY(qRed(at(635, 20)) > qRed(at(620, 20)) + 80);
+    // Its shape in logical pixels, whatever its image's: both arms, not the gaps.
+    const QRegion shape = closeButton(*w)->mask();
+    QVERIFY(shape.contains(QPoint(10, 10)) && shape.contains(QPoint(13, 6)));
+    QVERIFY(!shape.contains(QPoint(10, 1)) && !shape.contains(QPoint(6, 3)));
     // Install button 252, 376, 155 x 43: its face ends where the white band begins.
     QVERIFY(face(at(252 + 3, 376 + 21)) && face(at(252 + 151, 376 + 21)));
     QVERIFY(face(at(252 + 77, 376 + 3)) && face(at(252 + 77, 376 + 39)));
