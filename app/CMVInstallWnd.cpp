@@ -84,19 +84,24 @@ void CMVInstallWnd::InitWidgets()
     const int W = width();
     const int H = height();
 
-    // 1. Background, held at exactly the window's size.
+    // 1. Background, held at exactly the window's size (in logical pixels: on
+    // a scaled display the pixmap keeps its device pixel ratio).
     backgroundPixmap = images->getPixmap(QStringLiteral("background.png"), QSize(W, H));
-    *backgroundPixmap
-            = backgroundPixmap->scaled(W, H, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const qreal ratio = backgroundPixmap->devicePixelRatioF();
+    *backgroundPixmap = backgroundPixmap->scaled(QSize(W, H) * ratio, Qt::IgnoreAspectRatio,
+                                                 Qt::SmoothTransformation);
+    backgroundPixmap->setDevicePixelRatio(ratio);
 
     // 2. Close button, 15 pixels from the right edge and 10 from the top.
     auto *closeButton = new CImageButton(this);
     QPixmap *closePixmap = images->getPixmap(QStringLiteral("close.png"));
     QPixmap *closeClickedPixmap = images->getPixmap(QStringLiteral("close_clicked.png"));
-    const int w = closePixmap->width();
-    const int h = closePixmap->height();
+    const QSize closeSize = CImageMgr::logicalSize(*closePixmap);
+    const int w = closeSize.width();
+    const int h = closeSize.height();
     closeButton->setGeometry(W - 15 - w, 10, w, h);
     closeButton->setPixmaps(closePixmap, closeClickedPixmap, nullptr, nullptr);
+    closeButton->setAccessibleName(tr("Close"));
 
     // 3. Publisher line, right edge 30 pixels from the window's.
     auto *companyLabel = new CBaseLabel(this);
@@ -169,7 +174,8 @@ void CMVInstallWnd::paintEvent(QPaintEvent *)
 
     if (slideIndex >= 0 && slideIndex <= 3) {
         QPixmap *slide = images->getPixmap(QStringLiteral("text%1.png").arg(slideIndex + 1));
-        painter.drawPixmap(QRectF((W - slide->width()) / 2, H / 4, slide->width(), slide->height()),
+        const QSize size = CImageMgr::logicalSize(*slide);
+        painter.drawPixmap(QRectF((W - size.width()) / 2, H / 4, size.width(), size.height()),
                            *slide, QRectF(slide->rect()));
     }
 
@@ -179,7 +185,8 @@ void CMVInstallWnd::paintEvent(QPaintEvent *)
         for (int i = 1; i <= frameIndex + 1; ++i) {
             QPixmap *block = images->getPixmap(QStringLiteral("b%1.png").arg(i));
             x += 25;
-            painter.drawPixmap(QRectF(x, y, block->width(), block->height()), *block,
+            const QSize size = CImageMgr::logicalSize(*block);
+            painter.drawPixmap(QRectF(x, y, size.width(), size.height()), *block,
                                QRectF(block->rect()));
         }
     }
@@ -292,8 +299,12 @@ void CMVInstallWnd::OnThreadFinished()
 
     // A failed extraction counts like a missing main executable: nothing is
     // registered and the window does not report success.
-    if (!QFile::exists(installPaths.mainExecutable()) || !copyThread->outcome().succeeded())
+    // Screen readers hear the end either way: the failure as the Install
+    // button's description, the success as its new caption.
+    if (!QFile::exists(installPaths.mainExecutable()) || !copyThread->outcome().succeeded()) {
+        installButton->setAccessibleDescription(tr("Installation failed"));
         return;
+    }
 
     CreateShortcuts();
     RegisterUninstall();

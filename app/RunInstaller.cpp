@@ -1,16 +1,26 @@
 #include "RunInstaller.h"
 
+#include "CAccessibleFactory.h"
 #include "CImageMgr.h"
 #include "CMVInstallWnd.h"
 #include "Platform.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QTranslator>
 
-int RunInstaller(int argc, char *argv[], const std::function<void(QWidget *window)> &beforeShow)
+void PrepareInstallerProcess()
 {
     Platform::restrictDllSearch();
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+            Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+    QAccessible::installFactory(CAccessibleFactory::create);
+}
 
+int RunInstaller(int argc, char *argv[], const std::function<void(QWidget *window)> &beforeShow)
+{
+    PrepareInstallerProcess();
     QApplication app(argc, argv);
 
     // The bundle's translation is always in force, whatever the system language.

@@ -72,23 +72,22 @@ void TestArtwork::images_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QSize>("size");
-    QTest::newRow("background") << "background.png" << QSize(658, 435);
-    QTest::newRow("app_icon") << "app_icon.png" << QSize(128, 128);
-    QTest::newRow("close") << "close.png" << QSize(20, 20);
-    QTest::newRow("close_clicked") << "close_clicked.png" << QSize(20, 20);
-    QTest::newRow("button") << "button.png" << QSize(150, 44);
-    QTest::newRow("checked_normal") << "checked_normal.png" << QSize(37, 37);
-    QTest::newRow("checked_hover") << "checked_hover.png" << QSize(37, 37);
-    QTest::newRow("unchecked") << "unchecked.png" << QSize(37, 37);
-    QTest::newRow("unchecked_hover") << "unchecked_hover.png" << QSize(37, 37);
-    for (int i = 1; i <= 10; ++i) {
-        const QString name = QStringLiteral("b%1.png").arg(i);
-        QTest::newRow(qPrintable(name)) << name << QSize(i >= 3 && i <= 8 ? 21 : 20, 43);
-    }
-    QTest::newRow("text1") << "text1.png" << QSize(210, 37);
-    QTest::newRow("text2") << "text2.png" << QSize(328, 85);
-    QTest::newRow("text3") << "text3.png" << QSize(354, 108);
-    QTest::newRow("text4") << "text4.png" << QSize(442, 108);
+    QVector<QPair<QString, QSize>> images
+            = {{"background", QSize(658, 435)},    {"app_icon", QSize(128, 128)},
+               {"close", QSize(20, 20)},           {"close_clicked", QSize(20, 20)},
+               {"button", QSize(150, 44)},         {"checked_normal", QSize(37, 37)},
+               {"checked_hover", QSize(37, 37)},   {"unchecked", QSize(37, 37)},
+               {"unchecked_hover", QSize(37, 37)}, {"text1", QSize(210, 37)},
+               {"text2", QSize(328, 85)},          {"text3", QSize(354, 108)},
+               {"text4", QSize(442, 108)}};
+    for (int i = 1; i <= 10; ++i)
+        images.append({QStringLiteral("b%1").arg(i), QSize(i >= 3 && i <= 8 ? 21 : 20, 43)});
+    for (const auto &image : qAsConst(images))
+        QTest::newRow(qPrintable(image.first)) << image.first + ".png" << image.second;
+    // Each again at twice its size (Qt's "@2x" name), for displays above 100 %.
+    for (const auto &image : qAsConst(images))
+        QTest::newRow(qPrintable(image.first + "@2x"))
+                << image.first + "@2x.png" << image.second * 2;
 }
 
 void TestArtwork::images()
@@ -367,11 +366,17 @@ void TestArtwork::manifest()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QXmlStreamReader xml(&file);
     bool level = false, commonControls = false, own = false;
+    QString dpiAware, dpiAwareness;
     while (!xml.atEnd()) {
         xml.readNext();
         if (!xml.isStartElement())
             continue;
         const QXmlStreamAttributes attributes = xml.attributes();
+        // Per-monitor DPI awareness: Windows does not stretch the window.
+        if (xml.name() == QLatin1String("dpiAware"))
+            dpiAware = xml.readElementText();
+        if (xml.name() == QLatin1String("dpiAwareness"))
+            dpiAwareness = xml.readElementText();
         if (xml.name() == QLatin1String("requestedExecutionLevel")) {
             QCOMPARE(attributes.value(QLatin1String("level")).toString(),
                      QStringLiteral("requireAdministrator"));
@@ -387,7 +392,8 @@ void TestArtwork::manifest()
             commonControls = true;
         }
         if (xml.name() == QLatin1String("assemblyIdentity")
-            && attributes.value(QLatin1String("name")) == QLatin1String("Kestrelvane.Mirevale.Setup")) {
+            && attributes.value(QLatin1String("name"))
+                    == QLatin1String("Kestrelvane.Mirevale.Setup")) {
             QCOMPARE(attributes.value(QLatin1String("version")).toString(),
                      QStringLiteral(MIREVALE_VERSION_DOTTED));
             QCOMPARE(QStringLiteral(MIREVALE_VERSION_DOTTED), QStringLiteral("3.0.0.0"));
@@ -395,6 +401,8 @@ void TestArtwork::manifest()
         }
     }
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(dpiAware, QStringLiteral("true/pm"));
+    QCOMPARE(dpiAwareness, QStringLiteral("PerMonitorV2,PerMonitor"));
     QVERIFY(level);
     QVERIFY(commonControls);
     QVERIFY(own);

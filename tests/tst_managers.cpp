@@ -46,6 +46,9 @@ void TestManagers::samePointerTwice()
     QVERIFY(first);
     QCOMPARE(first, second);
     QCOMPARE(first->size(), size);
+    // At 100 % the image itself, never its 2x variant.
+    QCOMPARE(first->devicePixelRatioF(), 1.0);
+    QCOMPARE(CImageMgr::logicalSize(*first), size);
 }
 
 void TestManagers::firstRequestDecidesSize_data()

@@ -31,17 +31,21 @@ void TestTranslations::translation_data()
     QTest::addColumn<QString>("translation");
     const QString w = QStringLiteral("CMVInstallWnd");
     const QString o = QStringLiteral("QObject");
-    QTest::newRow("title") << w << "MV Setup" << "TarvoSetup";
+    QTest::newRow("title") << w << "MV Setup"
+                           << "TarvoSetup";
     QTest::newRow("product") << w << "Mirevale" << QString::fromUtf8("Tarvo高效学习法");
     QTest::newRow("finished") << w << "Finished" << QString::fromUtf8("安装完成");
     QTest::newRow("install") << w << "Install" << QString::fromUtf8("立即安装");
     QTest::newRow("installing") << w << "Installing..." << QString::fromUtf8("正在安装");
     QTest::newRow("link") << w << "Link" << QString::fromUtf8("安装协议");
-    QTest::newRow("publisher") << w << "Manufacture" << "Kestrelvane";
+    QTest::newRow("publisher") << w << "Manufacture"
+                               << "Kestrelvane";
     QTest::newRow("check") << w << "check content" << QString::fromUtf8("已经阅读并同意安装");
+    QTest::newRow("close") << w << "Close" << QString::fromUtf8("关闭");
+    QTest::newRow("failed") << w << "Installation failed" << QString::fromUtf8("安装失败");
     QTest::newRow("cancel") << o << "Cancel" << QString::fromUtf8("取消");
-    QTest::newRow("stop question") << o << "Do you want to stop MV-Install?"
-                                   << QString::fromUtf8("您确定取消安装吗？");
+    QTest::newRow("stop question")
+            << o << "Do you want to stop MV-Install?" << QString::fromUtf8("您确定取消安装吗？");
     QTest::newRow("error") << o << "Error" << QString::fromUtf8("错误");
     QTest::newRow("no") << o << "No" << QString::fromUtf8("取消");
     QTest::newRow("notice") << o << "Notice" << QString::fromUtf8("提示");

@@ -2,6 +2,7 @@
 
 #include "CInputSwitch.h"
 
+#include <QAccessible>
 #include <QFont>
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -59,9 +60,14 @@ void CBaseButton::setTextColor(QColor color)
 
 void CBaseButton::setTexts(QString text, QString subText)
 {
+    const bool renamed = text != m_text;
     m_text = text;
     m_subText = subText;
     repaint();
+    if (renamed) { // the caption is the accessible name: screen readers announce it
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void CBaseButton::setButtonText(const QString &text, const QString &subText)

@@ -1,5 +1,7 @@
 #include "CImageBKButton.h"
 
+#include "CFocusFrame.h"
+
 #include <QPainter>
 #include <QPixmap>
 
@@ -60,6 +62,8 @@ void CImageBKButton::paintEvent(QPaintEvent *)
     if (background)
         painter.drawPixmap(m_hitRect, *background, background->rect());
     drawContent(&painter, m_hitRect);
+    CFocusFrame::paint(&painter, this, hasBackground() ? m_hitRect.adjusted(2, 2, -2, -2) : rect(),
+                       m_normalTextColor);
     if (hoverLook) // like the base's own text paint, the hover look lasts one paint
         m_state = StateNormal;
     painter.restore();

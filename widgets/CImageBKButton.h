@@ -16,6 +16,8 @@ public:
     ~CImageBKButton() override;
 
     void setBkPixmaps(QPixmap *normal, QPixmap *hover, QPixmap *pressed, QPixmap *disabled);
+    // Whether any enabled state paints an image (else only the text shows).
+    bool hasBackground() const { return m_bkNormal || m_bkHover || m_bkPressed; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -123,7 +123,10 @@ void CImageButton::paintEvent(QPaintEvent *)
 
     // The widget takes the shape of the unshifted image, so the shape under
     // the pointer does not move while the button is pressed.
-    const QBitmap mask = image->mask();
+    // In logical pixels: a 2x image's mask has twice the widget's size.
+    const QBitmap mask = image->devicePixelRatioF() == 1.0
+            ? image->mask()
+            : QBitmap(image->mask().scaled(rect().size()));
     const QRect target = shifted ? rect().translated(6, 6) : rect();
     painter.drawPixmap(target, *image, image->rect());
     if (!m_caption.isEmpty() && m_captionFont) {

@@ -1,6 +1,7 @@
 #include "CInputSwitch.h"
 
-#include <QEvent>
+#include <QAbstractButton>
+#include <QKeyEvent>
 #include <QWidget>
 
 CInputSwitch::CInputSwitch(QWidget *widget, bool *interactive)
@@ -31,8 +32,19 @@ void CInputSwitch::setInteractive(bool on)
 bool CInputSwitch::eventFilter(QObject *watched, QEvent *event)
 {
     const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
-    if (watched != m_widget || !key || *m_interactive)
+    if (watched != m_widget || !key)
         return QObject::eventFilter(watched, event);
-    event->ignore(); // the application hands an ignored key on to the parent
+    if (!*m_interactive) {
+        event->ignore(); // the application hands an ignored key on to the parent
+        return true;
+    }
+    // Enter presses a focused control as the space bar does.
+    const auto *keyEvent = static_cast<QKeyEvent *>(event);
+    if (keyEvent->key() != Qt::Key_Return && keyEvent->key() != Qt::Key_Enter)
+        return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress && !keyEvent->isAutoRepeat()) {
+        if (auto *button = qobject_cast<QAbstractButton *>(m_widget))
+            button->click();
+    }
     return true;
 }

@@ -8,7 +8,8 @@ class QWidget;
 // widget's own interactive flag, which the widget's mouse handlers test.
 // Switched off, the widget leaves the focus chain (giving up the focus it
 // has) and its keys pass it by to its parent, as QWidget's own key handlers
-// would leave them; switched on again, it gets back the focus policy it had.
+// would leave them; switched on again, it gets back the focus policy it had,
+// and Enter presses the focused control as the space bar does.
 class CInputSwitch : public QObject
 {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "CMVCheckBox.h"
 
+#include "CFocusFrame.h"
 #include "CInputSwitch.h"
 
 #include <QFont>
@@ -132,6 +133,7 @@ void CMVCheckBox::paintEvent(QPaintEvent *event)
         textFont = *m_font;
     painter.setFont(textFont);
     painter.drawText(QRectF(m_textRect), text(), QTextOption(Qt::Alignment(m_alignment)));
+    CFocusFrame::paint(&painter, this, rect(), m_textColor);
 
     painter.restore();
 }

@@ -39,6 +39,14 @@
         <source>company name</source>
         <translation>版权所有 © 2026 Kestrelvane</translation>
     </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Installation failed</source>
+        <translation>安装失败</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

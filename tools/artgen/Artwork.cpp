@@ -15,9 +15,14 @@ namespace {
 
 const QColor kWhite(255, 255, 255);
 
+int g_scale = 1; // pixels per design pixel
+
+// An image of width by height design pixels: g_scale times as many pixels,
+// painted in design pixels (its device pixel ratio makes QPainter scale).
 QImage blankImage(int width, int height)
 {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    QImage image(width * g_scale, height * g_scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(g_scale);
     image.fill(Qt::transparent);
     return image;
 }
@@ -180,6 +185,11 @@ void paintGlobe(QPainter &p, const QPointF &c, qreal r)
 
 } // namespace
 
+void setArtworkScale(int scale)
+{
+    g_scale = scale;
+}
+
 QImage drawBackground(const QString &fontFamily)
 {
     const int width = 658, height = 435;
@@ -193,10 +203,11 @@ QImage drawBackground(const QString &fontFamily)
     // panel. Its source is inset so that it does not show at the top left.
     const QRectF shadowSource(6, 6, panel.width() - 6, panel.height() - 6);
     const qreal spread = 8.0;
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < image.height(); ++y) {
         QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const qreal d = roundedRectDistance(QPointF(x + 0.5, y + 0.5), shadowSource, radius);
+        for (int x = 0; x < image.width(); ++x) {
+            const QPointF at((x + 0.5) / g_scale, (y + 0.5) / g_scale);
+            const qreal d = roundedRectDistance(at, shadowSource, radius);
             const qreal t = 1.0 - std::min(std::max(d / spread, 0.0), 1.0);
             const int alpha = qRound(70 * t * t);
             line[x] = qPremultiply(qRgba(18, 38, 72, alpha));
@@ -285,7 +296,7 @@ QImage drawBackground(const QString &fontFamily)
         p.fillRect(QRectF(0, bandTop, panel.width(), 1), QColor(214, 226, 243));
     }
     {
-        QImage mask = blankImage(content.width(), content.height());
+        QImage mask = blankImage(int(panel.width()), int(panel.height()));
         QPainter m(&mask);
         m.setRenderHint(QPainter::Antialiasing);
         m.setPen(Qt::NoPen);
@@ -419,11 +430,12 @@ QImage drawProgressBlock(int width, int alpha)
     p.drawRoundedRect(QRectF(0, 0, width, height), 2.5, 2.5);
     p.end();
 
-    QImage image(width, height, QImage::Format_ARGB32);
-    for (int y = 0; y < height; ++y) {
+    QImage image(coverage.size(), QImage::Format_ARGB32);
+    image.setDevicePixelRatio(g_scale);
+    for (int y = 0; y < image.height(); ++y) {
         const QRgb *in = reinterpret_cast<const QRgb *>(coverage.constScanLine(y));
         QRgb *out = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < image.width(); ++x) {
             const int a = (qAlpha(in[x]) * alpha + 127) / 255;
             out[x] = qRgba(kBlockRed, kBlockGreen, kBlockBlue, a);
         }

@@ -12,6 +12,10 @@
 constexpr int kButtonRed = 16, kButtonGreen = 117, kButtonBlue = 251;
 constexpr int kBlockRed = 13, kBlockGreen = 113, kBlockBlue = 250;
 
+// Draws every later image at scale times its size (1, or 2 for the "@2x"
+// variants of high-density displays), the same picture in finer pixels.
+void setArtworkScale(int scale);
+
 QImage drawBackground(const QString &fontFamily);
 QImage drawAppIcon(int size);
 QImage drawCloseButton(bool pressed);

@@ -2,8 +2,9 @@
 //
 //   artgen [folder] [--ico file] [--preview file]
 //
-// writes the 23 PNG images of the resource bundle into folder (res/images by
-// default) and the Windows file icon to file (folder/../app.ico by default).
+// writes the 23 PNG images of the resource bundle and their "@2x" variants
+// (twice the size) into folder (res/images by default) and the Windows file icon to file
+// (folder/../app.ico by default).
 
 #include "Artwork.h"
 #include "IconFile.h"
@@ -79,7 +80,8 @@ QImage drawPreview(const QString &folder, const QString &family)
                    QStringLiteral("安装协议"));
         p.setPen(Qt::white);
         p.drawText(QRect(330, 332, 300, 16), Qt::AlignRight | Qt::AlignVCenter,
-                   QStringLiteral("Copyright © " MIREVALE_COPYRIGHT_YEAR " " MIREVALE_PUBLISHER ". All rights reserved."));
+                   QStringLiteral("Copyright © " MIREVALE_COPYRIGHT_YEAR " " MIREVALE_PUBLISHER
+                                  ". All rights reserved."));
         p.restore();
     }
     p.end();
@@ -138,29 +140,38 @@ int main(int argc, char *argv[])
     }
     const QString family = families.first();
 
-    bool ok = savePng(drawBackground(family), folder, QStringLiteral("background.png"))
-            && savePng(drawAppIcon(128), folder, QStringLiteral("app_icon.png"))
-            && savePng(drawCloseButton(false), folder, QStringLiteral("close.png"))
-            && savePng(drawCloseButton(true), folder, QStringLiteral("close_clicked.png"))
-            && savePng(drawButtonFace(), folder, QStringLiteral("button.png"))
-            && savePng(drawCheckIndicator(true, false), folder,
-                       QStringLiteral("checked_normal.png"))
-            && savePng(drawCheckIndicator(true, true), folder, QStringLiteral("checked_hover.png"))
-            && savePng(drawCheckIndicator(false, false), folder, QStringLiteral("unchecked.png"))
-            // The unchecked box does not react to the pointer: same file.
-            && copyFile(folder, QStringLiteral("unchecked.png"),
-                        QStringLiteral("unchecked_hover.png"));
+    // Every image twice: at its size, and at twice its size as "name@2x.png"
+    // (Qt's convention) for displays scaled above 100 %.
+    bool ok = true;
+    for (int scale = 1; ok && scale <= 2; ++scale) {
+        setArtworkScale(scale);
+        const QString suffix = scale == 1 ? QStringLiteral(".png") : QStringLiteral("@2x.png");
+        auto save = [&](const QImage &image, const QString &base) {
+            return savePng(image, folder, base + suffix);
+        };
+        ok = save(drawBackground(family), QStringLiteral("background"))
+                && save(drawAppIcon(128), QStringLiteral("app_icon"))
+                && save(drawCloseButton(false), QStringLiteral("close"))
+                && save(drawCloseButton(true), QStringLiteral("close_clicked"))
+                && save(drawButtonFace(), QStringLiteral("button"))
+                && save(drawCheckIndicator(true, false), QStringLiteral("checked_normal"))
+                && save(drawCheckIndicator(true, true), QStringLiteral("checked_hover"))
+                && save(drawCheckIndicator(false, false), QStringLiteral("unchecked"))
+                // The unchecked box does not react to the pointer: same file.
+                && copyFile(folder, QStringLiteral("unchecked") + suffix,
+                            QStringLiteral("unchecked_hover") + suffix);
 
-    // Progress blocks: one blue bar at falling opacity; the middle six are a
-    // pixel wider so that the row keeps its 25-pixel pitch evenly.
-    const int alphas[10] = {255, 230, 204, 179, 153, 128, 102, 77, 51, 26};
-    for (int i = 0; ok && i < 10; ++i) {
-        const int width = (i >= 2 && i <= 7) ? 21 : 20;
-        ok = savePng(drawProgressBlock(width, alphas[i]), folder,
-                     QStringLiteral("b%1.png").arg(i + 1));
+        // Progress blocks: one blue bar at falling opacity; the middle six are
+        // a pixel wider so that the row keeps its 25-pixel pitch evenly.
+        const int alphas[10] = {255, 230, 204, 179, 153, 128, 102, 77, 51, 26};
+        for (int i = 0; ok && i < 10; ++i) {
+            const int width = (i >= 2 && i <= 7) ? 21 : 20;
+            ok = save(drawProgressBlock(width, alphas[i]), QStringLiteral("b%1").arg(i + 1));
+        }
+        for (int i = 0; ok && i < 4; ++i)
+            ok = save(drawSlide(i, family), QStringLiteral("text%1").arg(i + 1));
     }
-    for (int i = 0; ok && i < 4; ++i)
-        ok = savePng(drawSlide(i, family), folder, QStringLiteral("text%1.png").arg(i + 1));
+    setArtworkScale(1);
     if (!ok)
         return 1;
 
