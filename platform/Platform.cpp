@@ -22,29 +22,29 @@ void setShellOpenHook(ShellOpenHook hook)
 
 namespace {
 
-void open(const QString &path, ShellOpenAs as)
+bool open(const QString &path, ShellOpenAs as)
 {
     ShellOpenHook hook;
     {
         QMutexLocker locker(&hookMutex);
         hook = shellOpenHook;
     }
-    if (hook)
-        hook(path, as);
-    else
-        nativeShellOpen(path, as);
+    if (!hook)
+        return nativeShellOpen(path, as);
+    hook(path, as);
+    return true;
 }
 
 } // namespace
 
-void shellOpen(const QString &path)
+bool shellOpen(const QString &path)
 {
-    open(path, ShellOpenAs::Installer);
+    return open(path, ShellOpenAs::Installer);
 }
 
-void shellOpenAsUser(const QString &path)
+bool shellOpenAsUser(const QString &path)
 {
-    open(path, ShellOpenAs::SignedInUser);
+    return open(path, ShellOpenAs::SignedInUser);
 }
 
 } // namespace Platform

@@ -10,7 +10,7 @@
 namespace Platform {
 
 // Opens path with the shell with the rights asked for, the test hook
-// already ruled out.
-void nativeShellOpen(const QString &path, ShellOpenAs as);
+// already ruled out, in the program's own folder. False when it failed.
+bool nativeShellOpen(const QString &path, ShellOpenAs as);
 
 } // namespace Platform
