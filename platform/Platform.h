@@ -9,6 +9,7 @@
 // separators happens inside this layer.
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <functional>
@@ -111,6 +112,15 @@ enum class RenameResult {
 // the same cases, by looking at what the processes it may see hold open
 // below `from` (/proc/<pid>/fd, cwd, exe), then renames.
 RenameResult renameFolder(const QString &from, const QString &to);
+
+// The programs that hold the file `path` open, to name them to the user:
+// Windows, the Restart Manager (RmStartSession, RmRegisterResources,
+// RmGetList, RmEndSession; rstrtmgr.dll is delay-loaded from the system
+// folder), each by the name it gives (strAppName), else by its program's
+// file name; the emulation, the processes it may see whose /proc/<pid>/fd
+// or exe is the file, by their program's file name. Empty when none is
+// found or the system cannot tell (Wine's Restart Manager finds none).
+QStringList programsUsing(const QString &path);
 
 // The temporary folder of this process, with forward slashes and no
 // trailing "/": Windows, GetTempPath2W where it exists (SYSTEM's own

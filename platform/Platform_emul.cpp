@@ -345,6 +345,38 @@ RenameResult renameFolder(const QString &from, const QString &to)
             : RenameResult::Failed;
 }
 
+QStringList programsUsing(const QString &path)
+{
+    const QFileInfo info(QDir::fromNativeSeparators(path));
+    const QString file = info.absoluteFilePath();
+    const QString canonical = info.canonicalFilePath();
+    QStringList names;
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &pid : pids) {
+        bool number = false;
+        pid.toLongLong(&number);
+        if (!number)
+            continue;
+        const QString base = QStringLiteral("/proc/") + pid;
+        const QString program = procLink(base + QStringLiteral("/exe"));
+        QStringList links = {base + QStringLiteral("/exe")};
+        const QStringList fds = QDir(base + QStringLiteral("/fd"))
+                                        .entryList(QDir::AllEntries | QDir::System | QDir::Hidden
+                                                   | QDir::NoDotAndDotDot);
+        for (const QString &fd : fds)
+            links << base + QStringLiteral("/fd/") + fd;
+        for (const QString &link : qAsConst(links)) {
+            const QString target = procLink(link);
+            if (!program.isEmpty() && !target.isEmpty()
+                && (target == file || target == canonical)) {
+                names << QFileInfo(program).fileName();
+                break;
+            }
+        }
+    }
+    return names;
+}
+
 QString temporaryFolder()
 {
     const QString folder = systemRoot() + QStringLiteral("Windows/Temp");

@@ -12,6 +12,7 @@
 #include <exdisp.h>
 #include <knownfolders.h>
 #include <oleauto.h>
+#include <restartmanager.h>
 #include <servprov.h>
 #include <shellapi.h>
 #include <shldisp.h>
@@ -302,6 +303,54 @@ RenameResult renameFolder(const QString &from, const QString &to)
                                                          : RenameResult::Failed;
     CloseHandle(folder);
     return RenameResult::InUse;
+}
+
+QStringList programsUsing(const QString &path)
+{
+    DWORD session = 0;
+    WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+    if (RmStartSession(&session, 0, key) != ERROR_SUCCESS)
+        return {};
+    // The Restart Manager takes full paths in their usual form.
+    const std::vector<wchar_t> file = wideText(QDir::toNativeSeparators(
+            QFileInfo(QDir::fromNativeSeparators(path)).absoluteFilePath()));
+    LPCWSTR files[] = {file.data()};
+    QStringList names;
+    if (RmRegisterResources(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS) {
+        std::vector<RM_PROCESS_INFO> processes;
+        UINT needed = 0;
+        UINT count = 0;
+        DWORD reasons = 0;
+        DWORD result = ERROR_MORE_DATA;
+        // The list may grow between the calls.
+        for (int attempt = 0; attempt < 5 && result == ERROR_MORE_DATA; ++attempt) {
+            processes.resize(needed);
+            count = needed;
+            result = RmGetList(session, &needed, &count, processes.data(), &reasons);
+        }
+        if (result == ERROR_SUCCESS) {
+            for (UINT i = 0; i < count && i < processes.size(); ++i) {
+                QString name = QString::fromWCharArray(processes[i].strAppName);
+                if (name.isEmpty()) {
+                    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                                 processes[i].Process.dwProcessId);
+                    if (process) {
+                        std::vector<wchar_t> image(32768);
+                        DWORD size = DWORD(image.size());
+                        if (QueryFullProcessImageNameW(process, 0, image.data(), &size))
+                            name = QFileInfo(QDir::fromNativeSeparators(QString::fromWCharArray(
+                                                     image.data(), int(size))))
+                                           .fileName();
+                        CloseHandle(process);
+                    }
+                }
+                if (!name.isEmpty())
+                    names << name;
+            }
+        }
+    }
+    RmEndSession(session);
+    return names;
 }
 
 QString temporaryFolder()

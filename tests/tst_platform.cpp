@@ -145,6 +145,7 @@ private slots:
     void removesReadOnlyEntries();
     void shellOpenFails_data();
     void shellOpenFails();
+    void programsUsing();
 
 private:
     QString root() const { return m_root->path() + QLatin1Char('/'); }
@@ -1104,6 +1105,25 @@ void TestPlatform::shellOpenFails()
     }
     QVERIFY(!Platform::shellOpen(path));
     QVERIFY(!Platform::shellOpenAsUser(path));
+}
+
+void TestPlatform::programsUsing()
+{
+    const QString path = root() + QStringLiteral("in use.txt");
+    QVERIFY(writeAll(path, "data"));
+    QVERIFY(Platform::programsUsing(path).isEmpty());
+    QFile held(path);
+    QVERIFY(held.open(QIODevice::ReadOnly));
+    const QStringList names = Platform::programsUsing(path);
+#ifdef Q_OS_WIN
+    if (TestSystem::underWine() && names.isEmpty())
+        QSKIP("Wine's Restart Manager finds no process");
+    QVERIFY(!names.isEmpty());
+#else
+    QCOMPARE(names, QStringList {QFileInfo(QCoreApplication::applicationFilePath()).fileName()});
+#endif
+    held.close();
+    QVERIFY(Platform::programsUsing(path).isEmpty());
 }
 
 QTEST_MAIN(TestPlatform)
