@@ -243,6 +243,8 @@ bool nativeShellOpen(const QString &path, ShellOpenAs as)
 
 qint64 freeSpace(const QString &path)
 {
+    if (path.isEmpty())
+        return -1;
     QString existing = QDir::cleanPath(QDir::fromNativeSeparators(path));
     while (!QFileInfo::exists(existing)) {
         const QString parent = QFileInfo(existing).path();
@@ -250,10 +252,11 @@ qint64 freeSpace(const QString &path)
             return -1;
         existing = parent;
     }
-    // A folder's path; for a UNC root it must end with a backslash.
+    // A folder's path, in its usual form (the extended one is not
+    // documented here); for a UNC root it must end with a backslash.
     if (!QFileInfo(existing).isDir())
         existing = QFileInfo(existing).path();
-    std::wstring folder = win32Path(existing);
+    std::wstring folder = QDir::toNativeSeparators(existing).toStdWString();
     if (folder.empty() || folder.back() != L'\\')
         folder += L'\\';
     ULARGE_INTEGER available;
