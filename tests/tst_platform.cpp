@@ -801,6 +801,7 @@ void TestPlatform::renameFolder_data()
     QTest::newRow("free") << "free" << int(Platform::RenameResult::Renamed);
     QTest::newRow("file open inside") << "open file" << int(Platform::RenameResult::InUse);
     QTest::newRow("file open in a sub-folder") << "open deep" << int(Platform::RenameResult::InUse);
+    QTest::newRow("program running inside") << "running" << int(Platform::RenameResult::InUse);
     QTest::newRow("target exists") << "target exists" << int(Platform::RenameResult::Failed);
     QTest::newRow("missing") << "missing" << int(Platform::RenameResult::Failed);
 }
@@ -817,13 +818,27 @@ void TestPlatform::renameFolder()
     QFile open(from
                + (situation == QLatin1String("open deep") ? QStringLiteral("/sub/data.bin")
                                                           : QStringLiteral("/program.exe")));
-    if (situation.startsWith(QLatin1String("open"))) {
 #ifdef Q_OS_WIN
-        if (TestSystem::underWine())
-            QSKIP("Wine renames a folder with files open inside; Windows refuses");
+    if (TestSystem::underWine()
+        && (situation.startsWith(QLatin1String("open")) || situation == QLatin1String("running")))
+        QSKIP("Wine renames a folder with files open inside; Windows refuses");
 #endif
-        // QFile on Windows shares reading and writing, not deletion.
+    // QFile on Windows shares reading and writing, not deletion.
+    if (situation.startsWith(QLatin1String("open")))
         QVERIFY(open.open(QIODevice::ReadOnly));
+    QProcess running;
+    if (situation == QLatin1String("running")) {
+#ifdef Q_OS_WIN
+        // Waits for a key on its standard input, a pipe.
+        const QString program = from + QStringLiteral("/sub/waiter.exe");
+        QVERIFY(QFile::copy(QString::fromLocal8Bit(qgetenv("ComSpec")), program));
+        running.start(program, {QStringLiteral("/c"), QStringLiteral("pause")});
+#else
+        const QString program = from + QStringLiteral("/sub/sleeper");
+        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), program));
+        running.start(program, {QStringLiteral("60")});
+#endif
+        QVERIFY(running.waitForStarted());
     }
     if (situation == QLatin1String("target exists"))
         QVERIFY(QDir().mkpath(to));
@@ -834,6 +849,10 @@ void TestPlatform::renameFolder()
     const bool renamed = expected == int(Platform::RenameResult::Renamed);
     QCOMPARE(QFileInfo(from + QStringLiteral("/sub/data.bin")).exists(), !renamed);
     QCOMPARE(QFileInfo(to + QStringLiteral("/sub/data.bin")).exists(), renamed);
+    if (running.state() != QProcess::NotRunning) {
+        running.kill();
+        QVERIFY(running.waitForFinished(10000));
+    }
 }
 
 void TestPlatform::runningProcesses_data()
