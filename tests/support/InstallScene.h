@@ -44,6 +44,7 @@ public:
     // installer's places changed, the shell asked to open one thing, and
     // "Finished" after a success that nobody stopped.
     QStringList problems(const InstallDriver::Report &report) const;
+    static int expectedExitCode(const InstallDriver::Report &report);
 
 private:
     QTemporaryDir m_base;
