@@ -238,7 +238,8 @@ void CMVInstallWnd::OnInstallBtnClked()
         // The program runs as the signed-in user, not with the installer's
         // administrator rights, so that its files and settings are theirs.
         if (!ShellOpenAsUser(installPaths.mainExecutable()))
-            InstallLog::write(QStringLiteral("could not start %1").arg(installPaths.mainExecutable()));
+            InstallLog::write(
+                    QStringLiteral("could not start %1").arg(installPaths.mainExecutable()));
     }
 }
 
@@ -334,8 +335,8 @@ void CMVInstallWnd::OnThreadFinished()
         LeaveAfterStop();
         return;
     }
-    const bool usable = QFile::exists(installPaths.mainExecutable())
-            && copyThread->outcome().succeeded();
+    const bool usable
+            = QFile::exists(installPaths.mainExecutable()) && copyThread->outcome().succeeded();
     // A failure while the stop question is open waits for its answer; a
     // finished installation completes at once.
     if (!usable && installingStep == InstallingStep::Asking) {
@@ -443,7 +444,10 @@ void makeShortcut(const QString &target, const QString &linkPath)
     // true. QFile::remove never removes a folder.
     if (Platform::isLink(existing) || existing.isSymLink() || existing.isFile())
         QFile::remove(linkPath);
-    Platform::createLink(target, linkPath);
+    const bool made = Platform::createLink(target, linkPath);
+    InstallLog::write(QStringLiteral("shortcut %1 -> %2%3")
+                              .arg(linkPath, target,
+                                   made ? QString() : QStringLiteral(" could not be made")));
 }
 
 } // namespace
@@ -470,14 +474,17 @@ void CMVInstallWnd::RegisterUninstall()
     const std::unique_ptr<QSettings> uninstall
             = Platform::openRegistryKey(QStringLiteral(MIREVALE_HKLM "\\" MIREVALE_UNINSTALL_KEY));
     const QString entry = QStringLiteral(MIREVALE_FOLDER_NAME "/");
-    uninstall->setValue(entry + QStringLiteral("DisplayIcon"), mainExe);
-    uninstall->setValue(entry + QStringLiteral("DisplayName"), productName);
-    uninstall->setValue(entry + QStringLiteral("NoModify"), 1);
-    uninstall->setValue(entry + QStringLiteral("NoRepair"), 1);
-    uninstall->setValue(entry + QStringLiteral("Publisher"), tr("Manufacture"));
-    uninstall->setValue(entry + QStringLiteral("DisplayVersion"), QStringLiteral(MIREVALE_VERSION));
+    const auto set = [&](const QString &name, const QVariant &value) {
+        uninstall->setValue(entry + name, value);
+        InstallLog::write(QStringLiteral("uninstall entry: %1 = %2").arg(name, value.toString()));
+    };
+    set(QStringLiteral("DisplayIcon"), mainExe);
+    set(QStringLiteral("DisplayName"), productName);
+    set(QStringLiteral("NoModify"), 1);
+    set(QStringLiteral("NoRepair"), 1);
+    set(QStringLiteral("Publisher"), tr("Manufacture"));
+    set(QStringLiteral("DisplayVersion"), QStringLiteral(MIREVALE_VERSION));
     // Quoted: the path holds a space, and an unquoted command line would let
     // Windows try C:\Program.exe first.
-    uninstall->setValue(entry + QStringLiteral("UninstallString"),
-                        QLatin1Char('"') + uninstaller + QLatin1Char('"'));
+    set(QStringLiteral("UninstallString"), QLatin1Char('"') + uninstaller + QLatin1Char('"'));
 }

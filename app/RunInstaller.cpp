@@ -64,7 +64,8 @@ int RunInstaller(int argc, char *argv[], const std::function<void(QWidget *windo
     }
     InstallLog::write(QStringLiteral("%1 %2").arg(QStringLiteral(MIREVALE_FOLDER_NAME " Setup"),
                                                   QStringLiteral(MIREVALE_VERSION)));
-    InstallLog::write(QStringLiteral("command line: %1").arg(app.arguments().join(QLatin1Char(' '))));
+    InstallLog::write(
+            QStringLiteral("command line: %1").arg(app.arguments().join(QLatin1Char(' '))));
     if (lock.state() != Platform::InstanceLock::State::Held)
         InstallLog::write(QStringLiteral("the one-installer lock could not be made"));
 

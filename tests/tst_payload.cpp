@@ -141,8 +141,8 @@ void TestPayload::commandLine_data()
     QTest::newRow("unattended") << QStringList {"/S"} << false << 0 << true;
     QTest::newRow("unattended, lower case") << QStringList {"/s"} << false << 0 << true;
     // The codes deployment tools know, as numbers: a typo in ExitCode.h must not pass.
-    QTest::newRow("unknown switch") << QStringList {"/S", "/D=C:\\Elsewhere"} << false << 1639
-                                    << false;
+    QTest::newRow("unknown switch")
+            << QStringList {"/S", "/D=C:\\Elsewhere"} << false << 1639 << false;
     QTest::newRow("help") << QStringList {"/S", "/?"} << false << 1639 << false;
     QTest::newRow("another installer running") << QStringList {"/S"} << true << 1618 << false;
 }
@@ -160,7 +160,8 @@ void TestPayload::commandLine()
     }
     QCOMPARE(runInstaller(arguments), status(exitCode));
     QCOMPARE(QFile::exists(programDir() + "/" + productName + ".exe"), installed);
-    QCOMPARE(Platform::openRegistryKey(uninstallKey)->childGroups().contains("Mirevale"), installed);
+    QCOMPARE(Platform::openRegistryKey(uninstallKey)->childGroups().contains("Mirevale"),
+             installed);
     QFile log(logPath());
     if (exitCode == 1639 || exitCode == 1618) {
         QVERIFY(!log.exists()); // refused before anything was recorded
