@@ -270,6 +270,9 @@ for part in tarvo data; do
         "$big/$part.cab" '*' >/dev/null)
 done
 stage "Mirevale big" "$big/tarvo.cab" "$big/data.cab"
+# A payload of our own: the installer installs it only once sealed with it
+# (which, outside this test, comes before signing the installer).
+"$ROOT/scripts/seal" "$DRIVE_C/users/Public/Downloads/Mirevale big" >/dev/null
 
 # The extraction itself, not the checks before it: under Wine a process
 # killed while one of its children is still starting up leaves that child
