@@ -1,6 +1,7 @@
 #include "CXCopyThread.h"
 
 #include "ArchiveCheck.h"
+#include "CPayloadSeal.h"
 #include "FolderHandle.h"
 #include "OldInstallRemoval.h"
 #include "Platform.h"
@@ -90,9 +91,12 @@ void CXCopyThread::run()
     if (!paths.isComplete())
         return Refuse(Refusal::FolderUnknown, paths.missing());
 
+    // The payload is held from here to the end and checked against the seal.
+    CPayloadSeal seal(payloadFolder());
+
     // Without the whole payload the old installation is left as it is: it
     // could not be put back.
-    const QString source = payloadFolder();
+    const QString source = seal.folder();
     const QString extractor = source + QStringLiteral("/" MIREVALE_EXTRACTOR);
     const QStringList archives {source + QStringLiteral("/" MIREVALE_PROGRAM_ARCHIVE),
                                 source + QStringLiteral("/" MIREVALE_DATA_ARCHIVE)};
@@ -103,10 +107,15 @@ void CXCopyThread::run()
     }
     if (!missing.isEmpty())
         return Refuse(Refusal::PayloadMissing, missing);
+    if (!seal.programsMatch())
+        return Refuse(Refusal::PayloadDamaged, seal.mismatched());
 
     // 1. Nor is anything deleted before both archives are known to open with
     // the password through the extractor that will unpack them.
-    if (!CheckArchives(extractor, archives))
+    const bool usable = CheckArchives(extractor, archives);
+    if (!stopNow() && !seal.archivesMatch())
+        return Refuse(Refusal::PayloadDamaged, seal.mismatched());
+    if (!usable)
         return;
 
     // 2. The data folder is made the installer's own before its content is

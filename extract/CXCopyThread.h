@@ -38,6 +38,9 @@ public:
     enum class Refusal {
         None,
         PayloadMissing, // 7z.exe, tarvo.cab or data.cab is missing
+        PayloadDamaged, // a file of the payload is damaged or replaced: not the one the
+                        // installer was sealed with (the installer's own name when it
+                        // was never sealed)
         ArchiveUnusable, // an archive did not list or test with the password
         FolderUnknown, // an all-users folder could not be found
         DataFolderUnsafe // the data folder could not be made the installer's own
@@ -48,7 +51,8 @@ public:
     {
         Refusal refusal = Refusal::None;
         // What the refusal concerned: the missing payload files ("7z.exe",
-        // "tarvo.cab", ...), the archive that failed its check, the folders
+        // "tarvo.cab", ...), those that do not match the seal, the archive
+        // that failed its check, the folders
         // not found ("Common AppData", ...) or the data folder.
         QStringList refusedFor;
         // One entry per extraction attempted, in order (first tarvo.cab,
