@@ -316,12 +316,16 @@ def figure_install(runner, reps, results):
     log("installation: generating the payload (cached in %s)" % payload)
     make_payload(payload, sevenzip)
     install_dir = os.path.dirname(installer)
-    for name, target in (("7z.exe", front_end), ("tarvo.cab", os.path.join(payload, "tarvo.cab")),
+    # The installer takes only the payload it was sealed for: copies (a link
+    # is refused), then the seal written into the benchmark's program.
+    for name, source in (("7z.exe", front_end), ("tarvo.cab", os.path.join(payload, "tarvo.cab")),
                          ("data.cab", os.path.join(payload, "data.cab"))):
-        link = os.path.join(install_dir, name)
-        if os.path.lexists(link):
-            os.remove(link)
-        os.symlink(os.path.abspath(target), link)
+        copy = os.path.join(install_dir, name)
+        if os.path.lexists(copy):
+            os.remove(copy)
+        shutil.copy2(source, copy)
+    subprocess.run([os.path.join(os.path.dirname(HERE), "scripts", "seal"), install_dir,
+                    os.path.basename(installer)], check=True, stdout=subprocess.DEVNULL)
 
     root = os.path.join(runner.work, "sysroot")
     shutil.rmtree(root, ignore_errors=True)

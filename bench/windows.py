@@ -180,6 +180,9 @@ class WindowsBench:
             shutil.copy2(os.path.join(self.bin, name), self.downloads)
         for name in ("tarvo.cab", "data.cab"):
             shutil.copy2(os.path.join(payload, name), self.downloads)
+        # The shipped installer takes only the payload it was sealed for.
+        subprocess.run([os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "scripts", "seal"), self.downloads], check=True,
+                       stdout=subprocess.DEVNULL)
         shutil.copy2(peer, os.path.join(self.downloads, "MirevaleNSIS.exe"))
         shutil.copy2(self.floor, self.downloads)
         self.maps = MapWatcher()
