@@ -38,6 +38,9 @@
 #define FILE_DISPOSITION_FLAG_DELETE 0x00000001
 #define FILE_DISPOSITION_FLAG_POSIX_SEMANTICS 0x00000002
 #endif
+#ifndef FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE
+#define FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE 0x00000010
+#endif
 
 namespace Platform {
 
@@ -118,18 +121,60 @@ FolderHandle::Kind kindOfAttributes(DWORD attributes)
 
 // Deletes what the handle is open on (opened with DELETE): POSIX semantics
 // first, so that the name is gone at once and its folder can go right after;
-// the classic disposition where the file system does not offer them.
+// the classic disposition where the file system does not offer them. A
+// read-only file or folder is deleted too: Windows 10 1809 and later are
+// told to ignore the attribute; elsewhere (older systems, Wine, file
+// systems without the extended disposition) the attribute is cleared
+// through a second handle on the same file (ReOpenFile, never by name) and
+// put back when the deletion still fails.
 bool disposeOf(HANDLE handle)
 {
     FILE_DISPOSITION_INFO_EX ex;
-    ex.Flags = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS;
+    ex.Flags = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS
+            | FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE;
     // FileDispositionInfoEx (Windows 10 1607 and later); older headers lack the name.
     const auto dispositionEx = FILE_INFO_BY_HANDLE_CLASS(21);
     if (SetFileInformationByHandle(handle, dispositionEx, &ex, sizeof ex))
         return true;
-    FILE_DISPOSITION_INFO classic;
-    classic.DeleteFile = TRUE;
-    return SetFileInformationByHandle(handle, FileDispositionInfo, &classic, sizeof classic) != 0;
+    // Refused for what it is (not empty, no right): so it stays.
+    const DWORD error = GetLastError();
+    if (error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED
+        && error != ERROR_INVALID_FUNCTION)
+        return false;
+    // Before 1809 the flag itself is refused: the same without it.
+    ex.Flags &= ~DWORD(FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE);
+    const auto dispose = [&] {
+        FILE_DISPOSITION_INFO classic;
+        classic.DeleteFile = TRUE;
+        return SetFileInformationByHandle(handle, dispositionEx, &ex, sizeof ex)
+                || SetFileInformationByHandle(handle, FileDispositionInfo, &classic,
+                                              sizeof classic);
+    };
+    FILE_BASIC_INFO basic;
+    if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)
+        || !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
+        return dispose();
+    HANDLE writable = ReOpenFile(handle, FILE_WRITE_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
+    if (writable == INVALID_HANDLE_VALUE)
+        return false;
+    FILE_BASIC_INFO cleared = {};
+    // Zero times are left as they are; zero attributes would mean "unchanged".
+    cleared.FileAttributes = basic.FileAttributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
+    if (cleared.FileAttributes == 0)
+        cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    bool disposed = false;
+    if (SetFileInformationByHandle(writable, FileBasicInfo, &cleared, sizeof cleared)) {
+        disposed = dispose();
+        if (!disposed) {
+            FILE_BASIC_INFO restored = {};
+            restored.FileAttributes = basic.FileAttributes;
+            SetFileInformationByHandle(writable, FileBasicInfo, &restored, sizeof restored);
+        }
+    }
+    CloseHandle(writable);
+    return disposed;
 }
 
 // The access and sharing of a folder handle of a walk: listing, reading its

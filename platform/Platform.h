@@ -9,6 +9,8 @@
 // separators happens inside this layer.
 
 #include <QString>
+#include <QStringList>
+#include <QtGlobal>
 
 #include <memory>
 
@@ -23,9 +25,11 @@ namespace Platform {
 // (SetDefaultDllDirectories); elsewhere nothing.
 void restrictDllSearch();
 
-// The root of the system drive, with forward slashes and a trailing "/":
-// QDir::rootPath() on Windows, the emulated system root elsewhere
-// ($MIREVALE_SYSTEM_ROOT, or a folder under the user's data location).
+// The root of the system drive, with forward slashes and a trailing "/": on
+// Windows the drive of GetSystemWindowsDirectoryW ("C:/"; never the
+// environment's %SystemDrive%), empty if the system cannot say; the
+// emulated system root elsewhere ($MIREVALE_SYSTEM_ROOT, or a folder under
+// the user's data location).
 QString systemRoot();
 
 // Opens a registry key by its full path, for example
@@ -53,15 +57,18 @@ enum class ShellOpenAs {
     SignedInUser // the signed-in user's, without the installer's elevation
 };
 
-// ShellExecuteW with the verb "open", with the installer's rights. Returns
-// at once; reports nothing.
-void shellOpen(const QString &path);
+// ShellExecuteW with the verb "open", with the installer's rights; the
+// program starts in its own folder (never the installer's working folder).
+// Returns at once: false when the launch failed (worth a log line).
+bool shellOpen(const QString &path);
 
 // Opens path with the verb "open" as the signed-in user: on Windows the
 // desktop shell's own process (Explorer) opens it, so the program does not
 // inherit the installer's administrator rights. Where there is no desktop
-// shell, the same as shellOpen. Returns at once; reports nothing.
-void shellOpenAsUser(const QString &path);
+// shell, the same as shellOpen. The program starts in its own folder.
+// Returns at once: false when the launch failed (the desktop shell's way
+// reports only that it took the request).
+bool shellOpenAsUser(const QString &path);
 
 // A shell link at linkPath pointing at target (QFile::link: a .lnk file on
 // Windows, a symbolic link elsewhere).
@@ -70,5 +77,48 @@ bool createLink(const QString &target, const QString &linkPath);
 // True for a symbolic link and, on Windows, for a junction or any other
 // reparse point: entries that a recursive deletion must never descend into.
 bool isLink(const QFileInfo &info);
+
+// The bytes that this process's user may still write on the volume holding
+// path (or, when path does not exist yet, its nearest existing parent):
+// GetDiskFreeSpaceExW's "available to the caller"; POSIX, statvfs
+// f_bavail * f_frsize. -1 when it cannot be told.
+qint64 freeSpace(const QString &path);
+
+// True when both existing paths lie on the same volume, so that one can be
+// renamed next to the other without copying (Windows: the volume serial
+// numbers of the entries opened by handle, links not followed; POSIX:
+// st_dev of lstat). False when either cannot be examined.
+bool sameVolume(const QString &path, const QString &other);
+
+// How renameFolder() ended.
+enum class RenameResult {
+    Renamed,
+    InUse, // something holds the folder or an entry below it open
+    Failed // anything else: missing, no right, target exists, other volume
+};
+
+// Renames the folder `from` to `to` on the same volume, never copying and
+// never replacing an existing `to` (MoveFileExW without flags). On Windows
+// a folder cannot be renamed while a file below it is open (a running
+// program's image included): that refusal is InUse, so a rename aside
+// tells whether anything in the folder is in use. The emulation refuses in
+// the same cases, by looking at what the processes it may see hold open
+// below `from` (/proc/<pid>/fd, cwd, exe), then renames.
+RenameResult renameFolder(const QString &from, const QString &to);
+
+// The programs that hold the file `path` open, to name them to the user:
+// Windows, the Restart Manager (RmStartSession, RmRegisterResources,
+// RmGetList, RmEndSession; rstrtmgr.dll is delay-loaded from the system
+// folder), each by the name it gives (strAppName), else by its program's
+// file name; the emulation, the processes it may see whose /proc/<pid>/fd
+// or exe is the file, by their program's file name. Empty when none is
+// found or the system cannot tell (Wine's Restart Manager finds none).
+QStringList programsUsing(const QString &path);
+
+// The temporary folder of this process, with forward slashes and no
+// trailing "/": Windows, GetTempPath2W where it exists (SYSTEM's own
+// folder for a service), else GetTempPathW; the emulation,
+// <system root>Windows/Temp, created on demand.
+QString temporaryFolder();
 
 } // namespace Platform

@@ -19,6 +19,13 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 namespace Platform {
 
 void restrictDllSearch() { }
@@ -230,19 +237,155 @@ bool createDirectory(const QString &path)
 }
 
 // Nothing here is elevated: both ways start the program alike.
-void shellOpen(const QString &path)
+bool shellOpen(const QString &path)
 {
     const QFileInfo info(QString(path).replace(QLatin1Char('\\'), QLatin1Char('/')));
-    if (info.isFile() && info.isExecutable()) {
-        QProcess::startDetached(info.absoluteFilePath(), QStringList(), info.absolutePath());
-        return;
-    }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+    if (!info.exists())
+        return false;
+    if (info.isFile() && info.isExecutable())
+        return QProcess::startDetached(info.absoluteFilePath(), QStringList(), info.absolutePath());
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
 }
 
-void shellOpenAsUser(const QString &path)
+namespace {
+
+// The nearest existing entry of path: path itself, or a parent.
+QString nearestExisting(const QString &path)
 {
-    shellOpen(path);
+    QString current = QDir::cleanPath(QDir::fromNativeSeparators(path));
+    while (!current.isEmpty() && !QFileInfo::exists(current)) {
+        const QString parent = QFileInfo(current).path();
+        if (parent == current)
+            return QString();
+        current = parent;
+    }
+    return current;
+}
+
+// True when `path` is `folder` or lies below it (both cleaned, absolute).
+bool isWithin(const QString &path, const QString &folder)
+{
+    return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+// The target of a /proc link, without the " (deleted)" that Linux appends
+// for an entry that is gone.
+QString procLink(const QString &link)
+{
+    QString target = QFile::symLinkTarget(link);
+    if (target.endsWith(QLatin1String(" (deleted)")))
+        target.chop(10);
+    return target;
+}
+
+// True when a process this one may look at has something open below
+// `folder`: a file or folder (/proc/<pid>/fd), its working folder or its
+// program. Windows refuses to rename a folder in the same cases.
+bool holdsSomethingBelow(const QString &folder)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &pid : pids) {
+        bool number = false;
+        pid.toLongLong(&number);
+        if (!number)
+            continue;
+        const QString base = QStringLiteral("/proc/") + pid;
+        QStringList links = {base + QStringLiteral("/cwd"), base + QStringLiteral("/exe")};
+        const QStringList fds = QDir(base + QStringLiteral("/fd"))
+                                        .entryList(QDir::AllEntries | QDir::System | QDir::Hidden
+                                                   | QDir::NoDotAndDotDot);
+        for (const QString &fd : fds)
+            links << base + QStringLiteral("/fd/") + fd;
+        for (const QString &link : qAsConst(links)) {
+            const QString target = procLink(link);
+            if (!target.isEmpty() && (isWithin(target, folder) || isWithin(target, canonical)))
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+qint64 freeSpace(const QString &path)
+{
+    const QString existing = nearestExisting(path);
+    struct statvfs info = {};
+    if (existing.isEmpty() || ::statvfs(QFile::encodeName(existing).constData(), &info) != 0)
+        return -1;
+    return qint64(info.f_bavail) * qint64(info.f_frsize);
+}
+
+bool sameVolume(const QString &path, const QString &other)
+{
+    struct stat first = {};
+    struct stat second = {};
+    return ::lstat(QFile::encodeName(QDir::fromNativeSeparators(path)).constData(), &first) == 0
+            && ::lstat(QFile::encodeName(QDir::fromNativeSeparators(other)).constData(), &second)
+            == 0
+            && first.st_dev == second.st_dev;
+}
+
+RenameResult renameFolder(const QString &from, const QString &to)
+{
+    const QString source = QDir::cleanPath(QDir::fromNativeSeparators(from));
+    const QString target = QDir::cleanPath(QDir::fromNativeSeparators(to));
+    struct stat info = {};
+    if (::lstat(QFile::encodeName(source).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return RenameResult::Failed;
+    if (holdsSomethingBelow(source))
+        return RenameResult::InUse;
+    // Never replaces: rename(2) would put a folder in the place of an empty one.
+    return ::renameat2(AT_FDCWD, QFile::encodeName(source).constData(), AT_FDCWD,
+                       QFile::encodeName(target).constData(), RENAME_NOREPLACE)
+                    == 0
+            ? RenameResult::Renamed
+            : RenameResult::Failed;
+}
+
+QStringList programsUsing(const QString &path)
+{
+    const QFileInfo info(QDir::fromNativeSeparators(path));
+    const QString file = info.absoluteFilePath();
+    const QString canonical = info.canonicalFilePath();
+    QStringList names;
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &pid : pids) {
+        bool number = false;
+        pid.toLongLong(&number);
+        if (!number)
+            continue;
+        const QString base = QStringLiteral("/proc/") + pid;
+        const QString program = procLink(base + QStringLiteral("/exe"));
+        QStringList links = {base + QStringLiteral("/exe")};
+        const QStringList fds = QDir(base + QStringLiteral("/fd"))
+                                        .entryList(QDir::AllEntries | QDir::System | QDir::Hidden
+                                                   | QDir::NoDotAndDotDot);
+        for (const QString &fd : fds)
+            links << base + QStringLiteral("/fd/") + fd;
+        for (const QString &link : qAsConst(links)) {
+            const QString target = procLink(link);
+            if (!program.isEmpty() && !target.isEmpty()
+                && (target == file || target == canonical)) {
+                names << QFileInfo(program).fileName();
+                break;
+            }
+        }
+    }
+    return names;
+}
+
+QString temporaryFolder()
+{
+    const QString folder = systemRoot() + QStringLiteral("Windows/Temp");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+bool shellOpenAsUser(const QString &path)
+{
+    return shellOpen(path);
 }
 
 bool createLink(const QString &target, const QString &linkPath)

@@ -11,6 +11,7 @@
 #include <exdisp.h>
 #include <knownfolders.h>
 #include <oleauto.h>
+#include <restartmanager.h>
 #include <servprov.h>
 #include <shellapi.h>
 #include <shldisp.h>
@@ -138,20 +139,50 @@ bool openThroughDesktopShell(const std::wstring &file, const std::wstring &folde
     return ok;
 }
 
-void shellExecute(const QString &path)
+// A zero-terminated copy, as long as the text needs.
+std::vector<wchar_t> wideText(const QString &text)
 {
-    // As long as the path needs, with its terminating zero.
-    const QString nativePath = QDir::toNativeSeparators(path);
-    std::vector<wchar_t> file(size_t(nativePath.size()) + 1, L'\0');
-    nativePath.toWCharArray(file.data());
-    ShellExecuteW(nullptr, L"open", file.data(), nullptr, nullptr, SW_SHOWNORMAL);
+    std::vector<wchar_t> wide(size_t(text.size()) + 1, L'\0');
+    text.toWCharArray(wide.data());
+    return wide;
+}
+
+// The folder a program opened through the shell starts in: its own.
+QString programFolder(const QString &path)
+{
+    return QDir::toNativeSeparators(QFileInfo(QDir::fromNativeSeparators(path)).absolutePath());
+}
+
+bool shellExecute(const QString &path)
+{
+    const std::vector<wchar_t> file = wideText(QDir::toNativeSeparators(path));
+    const std::vector<wchar_t> folder = wideText(programFolder(path));
+    // Above 32 on success (an HINSTANCE for old programs' sake).
+    return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", file.data(), nullptr,
+                                                   folder.data(), SW_SHOWNORMAL))
+            > 32;
+}
+
+// Opens path for its attributes and identity only, links not followed.
+HANDLE openEntry(const QString &path)
+{
+    return CreateFileW(win32Path(path).c_str(), FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                       nullptr);
 }
 
 } // namespace
 
+// From the system itself: %SystemDrive%, which QDir::rootPath() reads, is
+// the caller's to change.
 QString systemRoot()
 {
-    return QDir::rootPath();
+    wchar_t folder[MAX_PATH + 1] = {};
+    const UINT length = GetSystemWindowsDirectoryW(folder, MAX_PATH + 1);
+    if (length < 2 || length > MAX_PATH || folder[1] != L':')
+        return QString();
+    return QString(QChar(folder[0]).toUpper()) + QStringLiteral(":/");
 }
 
 std::unique_ptr<QSettings> openRegistryKey(const QString &keyPath)
@@ -187,26 +218,174 @@ bool createDirectory(const QString &path)
     return CreateDirectoryW(win32Path(path).c_str(), nullptr) != 0;
 }
 
-void shellOpen(const QString &path)
+namespace {
+
+// Opens path with the shell with the rights asked for, in the program's own
+// folder. False when it failed.
+bool openWithShell(const QString &path, ShellOpenAs as)
 {
-    shellExecute(path);
+    // The desktop shell would take a missing file's request all the same.
+    if (GetFileAttributesW(win32Path(path).c_str()) == INVALID_FILE_ATTRIBUTES)
+        return false;
+    if (as == ShellOpenAs::SignedInUser) {
+        // The desktop shell runs as the signed-in user; what it starts does
+        // not inherit our elevation. Without a desktop shell (no Explorer,
+        // or another shell) the program is started as below, with the
+        // installer's rights: there is no other user process to ask.
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        const QString nativePath = QDir::toNativeSeparators(path);
+        const bool opened = openThroughDesktopShell(nativePath.toStdWString(),
+                                                    programFolder(path).toStdWString());
+        if (SUCCEEDED(com))
+            CoUninitialize();
+        if (opened)
+            return true;
+    }
+    return shellExecute(path);
 }
 
-void shellOpenAsUser(const QString &path)
+} // namespace
+
+bool shellOpen(const QString &path)
 {
-    // The desktop shell runs as the signed-in user; what it starts does not
-    // inherit our elevation. Without a desktop shell (no Explorer, or
-    // another shell) the program is started as below, with the installer's
-    // rights: there is no other user process to ask.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const QString nativePath = QDir::toNativeSeparators(path);
-    const bool opened = openThroughDesktopShell(
-            nativePath.toStdWString(),
-            QDir::toNativeSeparators(QFileInfo(path).absolutePath()).toStdWString());
-    if (SUCCEEDED(com))
-        CoUninitialize();
-    if (!opened)
-        shellExecute(path);
+    return openWithShell(path, ShellOpenAs::Installer);
+}
+
+bool shellOpenAsUser(const QString &path)
+{
+    return openWithShell(path, ShellOpenAs::SignedInUser);
+}
+
+qint64 freeSpace(const QString &path)
+{
+    if (path.isEmpty())
+        return -1;
+    QString existing = QDir::cleanPath(QDir::fromNativeSeparators(path));
+    while (!QFileInfo::exists(existing)) {
+        const QString parent = QFileInfo(existing).path();
+        if (parent == existing)
+            return -1;
+        existing = parent;
+    }
+    // A folder's path, in its usual form (the extended one is not
+    // documented here); for a UNC root it must end with a backslash.
+    if (!QFileInfo(existing).isDir())
+        existing = QFileInfo(existing).path();
+    std::wstring folder = QDir::toNativeSeparators(existing).toStdWString();
+    if (folder.empty() || folder.back() != L'\\')
+        folder += L'\\';
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr))
+        return -1;
+    return qint64(available.QuadPart);
+}
+
+bool sameVolume(const QString &path, const QString &other)
+{
+    HANDLE first = openEntry(path);
+    if (first == INVALID_HANDLE_VALUE)
+        return false;
+    HANDLE second = openEntry(other);
+    BY_HANDLE_FILE_INFORMATION a;
+    BY_HANDLE_FILE_INFORMATION b;
+    const bool same = second != INVALID_HANDLE_VALUE && GetFileInformationByHandle(first, &a)
+            && GetFileInformationByHandle(second, &b)
+            && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber;
+    CloseHandle(first);
+    if (second != INVALID_HANDLE_VALUE)
+        CloseHandle(second);
+    return same;
+}
+
+RenameResult renameFolder(const QString &from, const QString &to)
+{
+    const std::wstring source = win32Path(from);
+    const DWORD attributes = GetFileAttributesW(source.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return RenameResult::Failed;
+    // No MOVEFILE_COPY_ALLOWED: another volume fails (ERROR_NOT_SAME_DEVICE).
+    if (MoveFileExW(source.c_str(), win32Path(to).c_str(), 0))
+        return RenameResult::Renamed;
+    const DWORD error = GetLastError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return RenameResult::InUse;
+    if (error != ERROR_ACCESS_DENIED)
+        return RenameResult::Failed;
+    // Access denied is also what a file open below the folder earns. When
+    // the folder itself may be opened for deletion, that was the reason.
+    HANDLE folder = CreateFileW(
+            source.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (folder == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION ? RenameResult::InUse
+                                                         : RenameResult::Failed;
+    CloseHandle(folder);
+    return RenameResult::InUse;
+}
+
+QStringList programsUsing(const QString &path)
+{
+    DWORD session = 0;
+    WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+    if (RmStartSession(&session, 0, key) != ERROR_SUCCESS)
+        return {};
+    // The Restart Manager takes full paths in their usual form.
+    const std::vector<wchar_t> file = wideText(QDir::toNativeSeparators(
+            QFileInfo(QDir::fromNativeSeparators(path)).absoluteFilePath()));
+    LPCWSTR files[] = {file.data()};
+    QStringList names;
+    if (RmRegisterResources(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS) {
+        std::vector<RM_PROCESS_INFO> processes;
+        UINT needed = 0;
+        UINT count = 0;
+        DWORD reasons = 0;
+        DWORD result = ERROR_MORE_DATA;
+        // The list may grow between the calls.
+        for (int attempt = 0; attempt < 5 && result == ERROR_MORE_DATA; ++attempt) {
+            processes.resize(needed);
+            count = needed;
+            result = RmGetList(session, &needed, &count, processes.data(), &reasons);
+        }
+        if (result == ERROR_SUCCESS) {
+            for (UINT i = 0; i < count && i < processes.size(); ++i) {
+                QString name = QString::fromWCharArray(processes[i].strAppName);
+                if (name.isEmpty()) {
+                    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                                 processes[i].Process.dwProcessId);
+                    if (process) {
+                        std::vector<wchar_t> image(32768);
+                        DWORD size = DWORD(image.size());
+                        if (QueryFullProcessImageNameW(process, 0, image.data(), &size))
+                            name = QFileInfo(QDir::fromNativeSeparators(QString::fromWCharArray(
+                                                     image.data(), int(size))))
+                                           .fileName();
+                        CloseHandle(process);
+                    }
+                }
+                if (!name.isEmpty())
+                    names << name;
+            }
+        }
+    }
+    RmEndSession(session);
+    return names;
+}
+
+QString temporaryFolder()
+{
+    using GetTempPath2 = DWORD(WINAPI *)(DWORD, LPWSTR);
+    // Windows 11 and the latest Windows 10 updates; kernel32 is loaded.
+    const auto tempPath2 = reinterpret_cast<GetTempPath2>(reinterpret_cast<void *>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W")));
+    wchar_t folder[MAX_PATH + 2] = {};
+    const DWORD length
+            = tempPath2 ? tempPath2(MAX_PATH + 1, folder) : GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH + 1)
+        return QString();
+    QString result = QDir::fromNativeSeparators(QString::fromWCharArray(folder, int(length)));
+    while (result.endsWith(QLatin1Char('/')) && result.size() > 3)
+        result.chop(1);
+    return result;
 }
 
 bool createLink(const QString &target, const QString &linkPath)

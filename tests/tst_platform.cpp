@@ -2,7 +2,11 @@
 // files, folder creation, shell open and links); on Windows the same calls on
 // the real services, where the emulation's own contract has no counterpart.
 #include "ExtractorJob.h"
+#include "FolderHandle.h"
+#include "InstanceLock.h"
+#include "LogFile.h"
 #include "Platform.h"
+#include "RunningProcess.h"
 #include "TestSystem.h"
 #ifndef Q_OS_WIN
 #include "RegistryHive_emul.h"
@@ -11,17 +15,23 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #endif
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -114,6 +124,26 @@ private slots:
     void links();
     void extractorJob_data();
     void extractorJob();
+
+    void systemRootFromSystem();
+    void freeSpace_data();
+    void freeSpace();
+    void sameVolume_data();
+    void sameVolume();
+    void renameFolder_data();
+    void renameFolder();
+    void runningProcesses_data();
+    void runningProcesses();
+    void instanceLock_data();
+    void instanceLock();
+    void logFileCreatesOnlyNew_data();
+    void logFileCreatesOnlyNew();
+    void logFileInTemporaryFolder();
+    void removesReadOnlyEntries_data();
+    void removesReadOnlyEntries();
+    void shellOpenFails_data();
+    void shellOpenFails();
+    void programsUsing();
 
 private:
     QString root() const { return m_root->path() + QLatin1Char('/'); }
@@ -576,8 +606,14 @@ void TestPlatform::shellOpenStartsExecutableDetached()
     QVERIFY(QDir().mkpath(folder));
     const QString program = folder + QStringLiteral("/Tarvo高效学习法.exe");
     QVERIFY(QFile::copy(QStringLiteral(MIREVALE_DEMO_PROGRAM), program));
-    Platform::shellOpen(program);
+    QVERIFY(Platform::shellOpen(program));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(folder + QStringLiteral("/last-run.txt")).size() > 0, 20000);
+    // A script that writes where it runs: it starts in its own folder, not
+    // in the installer's working folder.
+    const QString script = folder + QStringLiteral("/where.cmd");
+    QVERIFY(writeAll(script, "@cd > started.txt\r\n"));
+    QVERIFY(Platform::shellOpen(script));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(folder + QStringLiteral("/started.txt")).size() > 0, 20000);
 #else
     // The script starts in its own folder and keeps running until the test
     // releases it: shellOpen must have returned before it ends.
@@ -592,7 +628,7 @@ void TestPlatform::shellOpenStartsExecutableDetached()
                      "echo done > done.txt\n"));
     QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
-    Platform::shellOpen(script);
+    QVERIFY(Platform::shellOpen(script));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + QStringLiteral("/started.txt")), 10000);
     QVERIFY(!QFile::exists(folder + QStringLiteral("/done.txt")));
     QVERIFY(writeAll(folder + QStringLiteral("/release"), "go"));
@@ -656,6 +692,425 @@ void TestPlatform::extractorJob()
 #else
     QSKIP("without job objects the front end watches the installer itself");
 #endif
+}
+
+void TestPlatform::systemRootFromSystem()
+{
+#ifdef Q_OS_WIN
+    // %SystemDrive% belongs to whoever started the installer.
+    const QByteArray saved = qgetenv("SystemDrive");
+    qputenv("SystemDrive", "Q:");
+    const QString result = Platform::systemRoot();
+    qputenv("SystemDrive", saved);
+    QVERIFY2(QRegularExpression(QStringLiteral("^[A-Z]:/$")).match(result).hasMatch(),
+             qPrintable(result));
+    QVERIFY(result != QLatin1String("Q:/"));
+    QVERIFY(QFileInfo(result + QStringLiteral("Windows/System32")).isDir());
+#else
+    QSKIP("the emulated root comes from MIREVALE_SYSTEM_ROOT (systemRootFromVariable)");
+#endif
+}
+
+void TestPlatform::freeSpace_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("known");
+    QTest::newRow("folder") << "" << true;
+    QTest::newRow("file") << "file.txt" << true;
+    QTest::newRow("not there yet") << "Program Files/Mirevale/sub" << true;
+    QTest::newRow("empty path") << "<empty>" << false;
+}
+
+void TestPlatform::freeSpace()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, known);
+    QVERIFY(writeAll(root() + QStringLiteral("file.txt"), "x"));
+    const QString full = path == QLatin1String("<empty>") ? QString() : root() + path;
+    const qint64 free = Platform::freeSpace(full);
+    if (!known) {
+        QCOMPARE(free, qint64(-1));
+        return;
+    }
+    // Others write on the volume meanwhile: equal within 64 MiB.
+    const qint64 expected = QStorageInfo(root()).bytesAvailable();
+    QVERIFY2(free > 0 && qAbs(free - expected) < 64 * 1024 * 1024,
+             qPrintable(QStringLiteral("%1 against %2").arg(free).arg(expected)));
+}
+
+void TestPlatform::sameVolume_data()
+{
+    QTest::addColumn<QString>("other");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("sibling folder") << "<root>b" << true;
+    QTest::newRow("file inside") << "<root>a/file.txt" << true;
+    QTest::newRow("missing") << "<root>missing" << false;
+#ifndef Q_OS_WIN
+    QTest::newRow("another file system") << "/proc/self" << false;
+#endif
+}
+
+void TestPlatform::sameVolume()
+{
+    QFETCH(QString, other);
+    QFETCH(bool, same);
+    QVERIFY(QDir().mkpath(root() + QStringLiteral("a")));
+    QVERIFY(QDir().mkpath(root() + QStringLiteral("b")));
+    QVERIFY(writeAll(root() + QStringLiteral("a/file.txt"), "x"));
+    other.replace(QStringLiteral("<root>"), root());
+    QCOMPARE(Platform::sameVolume(root() + QStringLiteral("a"), other), same);
+    QCOMPARE(Platform::sameVolume(other, root() + QStringLiteral("a")), same);
+}
+
+void TestPlatform::renameFolder_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("free") << "free" << int(Platform::RenameResult::Renamed);
+    QTest::newRow("file open inside") << "open file" << int(Platform::RenameResult::InUse);
+    QTest::newRow("file open in a sub-folder") << "open deep" << int(Platform::RenameResult::InUse);
+    QTest::newRow("program running inside") << "running" << int(Platform::RenameResult::InUse);
+    QTest::newRow("target exists") << "target exists" << int(Platform::RenameResult::Failed);
+    QTest::newRow("missing") << "missing" << int(Platform::RenameResult::Failed);
+}
+
+void TestPlatform::renameFolder()
+{
+    QFETCH(QString, situation);
+    QFETCH(int, expected);
+    const QString from = root() + QStringLiteral("Program Files/Mirevale");
+    const QString to = root() + QStringLiteral("Program Files/Mirevale.old");
+    QVERIFY(QDir().mkpath(from + QStringLiteral("/sub")));
+    QVERIFY(writeAll(from + QStringLiteral("/sub/data.bin"), "data"));
+    QVERIFY(writeAll(from + QStringLiteral("/program.exe"), "program"));
+    QFile open(from
+               + (situation == QLatin1String("open deep") ? QStringLiteral("/sub/data.bin")
+                                                          : QStringLiteral("/program.exe")));
+#ifdef Q_OS_WIN
+    if (TestSystem::underWine()
+        && (situation.startsWith(QLatin1String("open")) || situation == QLatin1String("running")))
+        QSKIP("Wine renames a folder with files open inside; Windows refuses");
+#endif
+    // QFile on Windows shares reading and writing, not deletion.
+    if (situation.startsWith(QLatin1String("open")))
+        QVERIFY(open.open(QIODevice::ReadOnly));
+    QProcess running;
+    if (situation == QLatin1String("running")) {
+#ifdef Q_OS_WIN
+        // Waits for a key on its standard input, a pipe.
+        const QString program = from + QStringLiteral("/sub/waiter.exe");
+        QVERIFY(QFile::copy(QString::fromLocal8Bit(qgetenv("ComSpec")), program));
+        running.start(program, {QStringLiteral("/c"), QStringLiteral("pause")});
+#else
+        const QString program = from + QStringLiteral("/sub/sleeper");
+        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), program));
+        running.start(program, {QStringLiteral("60")});
+#endif
+        QVERIFY(running.waitForStarted());
+    }
+    if (situation == QLatin1String("target exists"))
+        QVERIFY(QDir().mkpath(to));
+    const QString source
+            = situation == QLatin1String("missing") ? from + QStringLiteral("-none") : from;
+
+    QCOMPARE(int(Platform::renameFolder(source, to)), expected);
+    const bool renamed = expected == int(Platform::RenameResult::Renamed);
+    QCOMPARE(QFileInfo(from + QStringLiteral("/sub/data.bin")).exists(), !renamed);
+    QCOMPARE(QFileInfo(to + QStringLiteral("/sub/data.bin")).exists(), renamed);
+    if (running.state() != QProcess::NotRunning) {
+        running.kill();
+        QVERIFY(running.waitForFinished(10000));
+    }
+}
+
+void TestPlatform::runningProcesses_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::newRow("this process") << "self";
+    QTest::newRow("started program") << "program";
+#ifndef Q_OS_WIN
+    QTest::newRow("shell script") << "script";
+#endif
+}
+
+void TestPlatform::runningProcesses()
+{
+    QFETCH(QString, what);
+    const QString folder = root() + QStringLiteral("Program Files/Mirevale");
+    QVERIFY(QDir().mkpath(folder));
+    QProcess process;
+    qint64 pid = QCoreApplication::applicationPid();
+    QString program = QCoreApplication::applicationFilePath();
+    if (what == QLatin1String("program")) {
+#ifdef Q_OS_WIN
+        // Waits for a key on its standard input, a pipe.
+        program = QDir::fromNativeSeparators(QString::fromLocal8Bit(qgetenv("ComSpec")));
+        process.start(program, {QStringLiteral("/c"), QStringLiteral("pause")});
+#else
+        program = folder + QStringLiteral("/sleeper");
+        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), program));
+        process.start(program, {QStringLiteral("60")});
+#endif
+    } else if (what == QLatin1String("script")) {
+        program = folder + QStringLiteral("/run me.sh");
+        QVERIFY(writeAll(program, "#!/bin/sh\nwhile [ ! -e stop ]; do sleep 0.1; done\n"));
+        QVERIFY(QFile::setPermissions(program,
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        process.start(program, QStringList());
+    }
+    if (what != QLatin1String("self")) {
+        QVERIFY(process.waitForStarted());
+        pid = process.processId();
+    }
+    const QString inside = QFileInfo(program).path();
+
+    const auto found = Platform::RunningProcess::inFolder(inside);
+    const auto it = std::find_if(found.begin(), found.end(),
+                                 [pid](const Platform::RunningProcess &p) { return p.pid == pid; });
+    QVERIFY2(it != found.end(), qPrintable(inside));
+    const QString named = what == QLatin1String("script") ? it->script : it->executable;
+#ifdef Q_OS_WIN
+    QCOMPARE(named.toLower(), program.toLower());
+#else
+    QCOMPARE(named, program);
+#endif
+    // Nothing runs from a folder beside it.
+    QVERIFY(QDir().mkpath(root() + QStringLiteral("Other")));
+    QVERIFY(Platform::RunningProcess::inFolder(root() + QStringLiteral("Other")).isEmpty());
+    QVERIFY(Platform::RunningProcess::inFolder(inside + QStringLiteral("-other")).isEmpty());
+    if (what != QLatin1String("self")) {
+        process.kill();
+        QVERIFY(process.waitForFinished(10000));
+    }
+}
+
+void TestPlatform::instanceLock_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("free") << "free" << int(Platform::InstanceLock::State::Held);
+    QTest::newRow("held by another") << "held" << int(Platform::InstanceLock::State::Busy);
+    QTest::newRow("released by another") << "released" << int(Platform::InstanceLock::State::Held);
+#ifdef Q_OS_WIN
+    // Objects of the same name outside the private namespace block nothing.
+    QTest::newRow("name taken elsewhere") << "squatted" << int(Platform::InstanceLock::State::Held);
+#else
+    // A link in the lock file's place is never followed.
+    QTest::newRow("link in place") << "squatted" << int(Platform::InstanceLock::State::Failed);
+#endif
+}
+
+void TestPlatform::instanceLock()
+{
+    QFETCH(QString, situation);
+    QFETCH(int, expected);
+    const QString name = QStringLiteral("MirevaleTest%1").arg(QCoreApplication::applicationPid());
+    auto holder = std::make_unique<Platform::InstanceLock>(name);
+#ifdef Q_OS_WIN
+    std::vector<HANDLE> squatters;
+    if (situation == QLatin1String("squatted")) {
+        for (const QString &prefix : {QStringLiteral("Local\\"), QStringLiteral("Global\\")})
+            squatters.push_back(CreateMutexW(nullptr, TRUE,
+                                             reinterpret_cast<LPCWSTR>((prefix + name).utf16())));
+    }
+#else
+    const QString victim = root() + QStringLiteral("victim");
+    if (situation == QLatin1String("squatted")) {
+        QVERIFY(QDir().mkpath(root() + QStringLiteral("Windows")));
+        QVERIFY(QFile::link(victim,
+                            root() + QStringLiteral("Windows/") + name + QStringLiteral(".lock")));
+    }
+#endif
+    if (situation == QLatin1String("held") || situation == QLatin1String("released")) {
+        const auto held = holder->tryAcquire();
+#ifdef Q_OS_WIN
+        if (held == Platform::InstanceLock::State::Failed && TestSystem::underWine())
+            QSKIP("Wine has no private namespaces: the lock cannot be made there");
+#endif
+        QCOMPARE(held, Platform::InstanceLock::State::Held);
+        if (situation == QLatin1String("released"))
+            holder.reset();
+    }
+    // The other instance: another thread (a mutex is its thread's own).
+    Platform::InstanceLock::State state = Platform::InstanceLock::State::Failed;
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        Platform::InstanceLock other(name);
+        state = other.tryAcquire();
+    }));
+    thread->start();
+    QVERIFY(thread->wait(10000));
+#ifdef Q_OS_WIN
+    for (HANDLE squatter : squatters)
+        CloseHandle(squatter);
+    if (state == Platform::InstanceLock::State::Failed && TestSystem::underWine())
+        QSKIP("Wine has no private namespaces: the lock cannot be made there");
+#else
+    QVERIFY(!QFileInfo::exists(victim));
+#endif
+    QCOMPARE(int(state), expected);
+}
+
+void TestPlatform::logFileCreatesOnlyNew_data()
+{
+    QTest::addColumn<QString>("existing");
+    QTest::addColumn<bool>("created");
+    QTest::newRow("new") << "" << true;
+    QTest::newRow("file there") << "file" << false;
+    QTest::newRow("folder there") << "folder" << false;
+#ifndef Q_OS_WIN
+    QTest::newRow("link to a file") << "link" << false;
+    QTest::newRow("dangling link") << "dangling" << false;
+#endif
+}
+
+void TestPlatform::logFileCreatesOnlyNew()
+{
+    QFETCH(QString, existing);
+    QFETCH(bool, created);
+    const QString path = root() + QStringLiteral("安装 log.txt");
+    const QString target = root() + QStringLiteral("target.txt");
+    if (existing == QLatin1String("file"))
+        QVERIFY(writeAll(path, "before"));
+    else if (existing == QLatin1String("folder"))
+        QVERIFY(QDir().mkdir(path));
+    else if (existing == QLatin1String("link") || existing == QLatin1String("dangling"))
+        QVERIFY(QFile::link(target, path));
+    if (existing == QLatin1String("link"))
+        QVERIFY(writeAll(target, "before"));
+
+    auto log = Platform::LogFile::create(path);
+    QCOMPARE(bool(log), created);
+    if (!created) {
+        if (existing != QLatin1String("folder"))
+            QCOMPARE(readAll(path),
+                     existing == QLatin1String("dangling") ? QByteArray() : QByteArray("before"));
+        QCOMPARE(QFileInfo::exists(target), existing == QLatin1String("link"));
+        return;
+    }
+    QCOMPARE(log->path(), path);
+    QVERIFY(log->writeLine(QStringLiteral("第一行")));
+    QVERIFY(log->writeLine(QStringLiteral("second")));
+#ifdef Q_OS_WIN
+    QCOMPARE(readAll(path), QStringLiteral("第一行\r\nsecond\r\n").toUtf8());
+    // Readable by others while it is written, never writable.
+    QFile other(path);
+    QVERIFY(other.open(QIODevice::ReadOnly));
+    QFile writer(path);
+    QVERIFY(!writer.open(QIODevice::Append));
+#else
+    QCOMPARE(readAll(path), QStringLiteral("第一行\nsecond\n").toUtf8());
+    QCOMPARE(QFileInfo(path).permissions(),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+#endif
+}
+
+void TestPlatform::logFileInTemporaryFolder()
+{
+    const QString prefix = QStringLiteral("MirevaleTest%1").arg(QCoreApplication::applicationPid());
+    auto first = Platform::LogFile::createInTemporaryFolder(prefix);
+    auto second = Platform::LogFile::createInTemporaryFolder(prefix);
+    QVERIFY(first && second);
+    const QString folder = Platform::temporaryFolder();
+#ifndef Q_OS_WIN
+    QCOMPARE(folder, root() + QStringLiteral("Windows/Temp"));
+#endif
+    const QRegularExpression name(QStringLiteral("^%1-\\d{8}-\\d{6}-%2(-\\d+)?\\.log$")
+                                          .arg(prefix)
+                                          .arg(QCoreApplication::applicationPid()));
+    for (const auto *log : {first.get(), second.get()}) {
+        QCOMPARE(QFileInfo(log->path()).path(), folder);
+        QVERIFY2(name.match(QFileInfo(log->path()).fileName()).hasMatch(), qPrintable(log->path()));
+        QVERIFY(QFileInfo(log->path()).isFile());
+    }
+    QVERIFY(first->path() != second->path());
+    const QString paths[] = {first->path(), second->path()};
+    first.reset();
+    second.reset();
+    for (const QString &path : paths)
+        QVERIFY(QFile::remove(path));
+}
+
+void TestPlatform::removesReadOnlyEntries_data()
+{
+    QTest::addColumn<bool>("folder");
+    QTest::newRow("read-only file") << false;
+    // Wine keeps no read-only attribute on a folder; Windows does.
+    QTest::newRow("read-only folder") << true;
+}
+
+void TestPlatform::removesReadOnlyEntries()
+{
+    QFETCH(bool, folder);
+    const QString tree = root() + QStringLiteral("tree");
+    const QString entry = tree + QStringLiteral("/entry");
+    QVERIFY(QDir().mkpath(tree));
+    if (folder)
+        QVERIFY(QDir().mkdir(entry));
+    else
+        QVERIFY(writeAll(entry, "data"));
+#ifdef Q_OS_WIN
+    QVERIFY(SetFileAttributesW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(entry).utf16()),
+                               FILE_ATTRIBUTE_READONLY));
+#else
+    QVERIFY(QFile::setPermissions(entry, QFile::ReadOwner | QFile::ExeOwner));
+#endif
+    {
+        const Platform::FolderHandle handle = Platform::FolderHandle::open(tree);
+        QVERIFY(handle.isValid());
+        if (folder) {
+            Platform::FolderHandle child = handle.child(QStringLiteral("entry"));
+            QVERIFY(child.isValid());
+            QVERIFY(handle.removeFolder(QStringLiteral("entry"), child));
+        } else {
+            QVERIFY(handle.remove(QStringLiteral("entry")));
+        }
+    }
+    QVERIFY(!QFileInfo::exists(entry));
+    QVERIFY(QDir(tree).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+}
+
+void TestPlatform::shellOpenFails_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("missing") << "missing.exe" << QByteArray();
+#ifndef Q_OS_WIN
+    QTest::newRow("no program") << "broken"
+                                << QByteArray("\x7f"
+                                              "ELF broken");
+#endif
+}
+
+void TestPlatform::shellOpenFails()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    const QString path = root() + name;
+    if (!content.isEmpty()) {
+        QVERIFY(writeAll(path, content));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner));
+    }
+    QVERIFY(!Platform::shellOpen(path));
+    QVERIFY(!Platform::shellOpenAsUser(path));
+}
+
+void TestPlatform::programsUsing()
+{
+    const QString path = root() + QStringLiteral("in use.txt");
+    QVERIFY(writeAll(path, "data"));
+    QVERIFY(Platform::programsUsing(path).isEmpty());
+    QFile held(path);
+    QVERIFY(held.open(QIODevice::ReadOnly));
+    const QStringList names = Platform::programsUsing(path);
+#ifdef Q_OS_WIN
+    if (TestSystem::underWine() && names.isEmpty())
+        QSKIP("Wine's Restart Manager finds no process");
+    QVERIFY(!names.isEmpty());
+#else
+    QCOMPARE(names, QStringList {QFileInfo(QCoreApplication::applicationFilePath()).fileName()});
+#endif
+    held.close();
+    QVERIFY(Platform::programsUsing(path).isEmpty());
 }
 
 QTEST_MAIN(TestPlatform)
