@@ -1,0 +1,206 @@
+#include "InstallationSwap.h"
+
+#include "FolderHandle.h"
+#include "FolderWalk.h"
+#include "Platform.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QThread>
+
+using Platform::FolderHandle;
+
+InstallationSwap::InstallationSwap(const CInstallPaths &paths, std::function<bool()> stopNow)
+    : m_paths(paths)
+    , m_stopNow(std::move(stopNow))
+{ }
+
+QString InstallationSwap::asideName(const QString &folder)
+{
+    return folder + QStringLiteral(".previous");
+}
+
+QString InstallationSwap::discardedName(const QString &folder)
+{
+    return folder + QStringLiteral(".discarded");
+}
+
+bool InstallationSwap::exists(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+// Everything in it goes, hidden entries too; a link is removed as a link.
+bool InstallationSwap::removeFolder(const QString &path)
+{
+    FolderWalk walk({/*keepHidden*/ false, /*protectKept*/ false});
+    return walk.deleteFolder(path);
+}
+
+QStringList InstallationSwap::recoverLeftovers() const
+{
+    QStringList restored;
+    const QString program = m_paths.programFolder();
+    const QString data = m_paths.dataFolder();
+    for (const QString &folder : {program, data})
+        removeFolder(discardedName(folder));
+
+    if (exists(asideName(program))) {
+        if (QFileInfo(asideName(program)).isSymLink())
+            removeFolder(asideName(program));
+        else if (putBack(program, asideName(program), false))
+            restored << program;
+    }
+    if (exists(asideName(data)) && asideDataIsOurs() && putBack(data, asideName(data), true))
+        restored << data;
+    return restored;
+}
+
+bool InstallationSwap::asideDataIsOurs() const
+{
+    const FolderHandle appData = FolderHandle::open(m_paths.commonAppData());
+    const QString name = QFileInfo(asideName(m_paths.dataFolder())).fileName();
+    bool ours = false;
+    {
+        FolderHandle::Opened how;
+        const FolderHandle aside = appData.child(name, &how);
+        ours = aside.isValid() && aside.trustedOwner();
+    }
+    if (!ours)
+        removeFolder(asideName(m_paths.dataFolder()));
+    return ours;
+}
+
+bool InstallationSwap::oldInstallationFound() const
+{
+    return exists(m_paths.programFolder()) || exists(m_paths.dataFolder());
+}
+
+bool InstallationSwap::renameWithRetry(const QString &from, const QString &to, bool *inUse) const
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (unsigned long pause = 25;; pause *= 2) {
+        const Platform::RenameResult result = Platform::renameFolder(from, to);
+        *inUse = result == Platform::RenameResult::InUse;
+        if (!*inUse)
+            return result == Platform::RenameResult::Renamed;
+        const qint64 left = inUseRetryMs - waited.elapsed();
+        if (left <= 0 || m_stopNow())
+            return false;
+        QThread::msleep(qMin<unsigned long>(pause, static_cast<unsigned long>(left)));
+    }
+}
+
+InstallationSwap::SetAside InstallationSwap::setAside(QString *failedFolder)
+{
+    const QString program = m_paths.programFolder();
+    const QString data = m_paths.dataFolder();
+    bool inUse = false;
+    const QFileInfo programInfo(program);
+    if (programInfo.isSymLink()) {
+        removeFolder(program); // a link is no installation: removed as a link
+    } else if (programInfo.exists()) {
+        if (!renameWithRetry(program, asideName(program), &inUse)) {
+            *failedFolder = program;
+            return m_stopNow() ? SetAside::Stopped : inUse ? SetAside::InUse : SetAside::Failed;
+        }
+        m_programAside = true;
+    }
+
+    // Only a data folder of a trusted owner is the old installation's;
+    // anything else in its place is removed when the fresh one is made.
+    bool ours = false;
+    {
+        const FolderHandle appData = FolderHandle::open(m_paths.commonAppData());
+        const FolderHandle folder = appData.child(QFileInfo(data).fileName());
+        ours = folder.isValid() && folder.trustedOwner();
+    }
+    if (ours && (m_stopNow() || !renameWithRetry(data, asideName(data), &inUse))) {
+        const bool stopped = m_stopNow();
+        if (m_programAside && putBack(program, asideName(program), false))
+            m_programAside = false;
+        *failedFolder = data;
+        return stopped ? SetAside::Stopped : inUse ? SetAside::InUse : SetAside::Failed;
+    }
+    m_dataAside = ours;
+    if (m_stopNow()) {
+        rollBack();
+        return SetAside::Stopped;
+    }
+    return SetAside::Done;
+}
+
+void InstallationSwap::moveHidden(const QString &from, const QString &to)
+{
+    const FolderHandle source = FolderHandle::open(from);
+    QVector<FolderHandle::Entry> entries;
+    if (!source.isValid() || !source.list(&entries))
+        return;
+    for (const FolderHandle::Entry &entry : qAsConst(entries)) {
+        if (!entry.hidden || entry.kind == FolderHandle::Kind::Link
+            || entry.kind == FolderHandle::Kind::Gone)
+            continue;
+        const QString target = to + QLatin1Char('/') + entry.name;
+        if (!exists(target))
+            QDir().rename(from + QLatin1Char('/') + entry.name, target);
+    }
+}
+
+void InstallationSwap::moveKeptEntries()
+{
+    if (m_dataAside)
+        moveHidden(asideName(m_paths.dataFolder()), m_paths.dataFolder());
+}
+
+bool InstallationSwap::putBack(const QString &folder, const QString &aside, bool data) const
+{
+    if (data)
+        moveHidden(folder, aside);
+    if (!removeFolder(folder))
+        return false;
+    bool inUse = false;
+    return renameWithRetry(aside, folder, &inUse);
+}
+
+bool InstallationSwap::rollBack()
+{
+    const QString program = m_paths.programFolder();
+    const QString data = m_paths.dataFolder();
+    bool whole = true;
+    if (m_programAside) {
+        m_programAside = !putBack(program, asideName(program), false);
+        whole = !m_programAside;
+    } else {
+        whole = removeFolder(program);
+    }
+    if (m_dataAside) {
+        m_dataAside = !putBack(data, asideName(data), true);
+        whole = whole && !m_dataAside;
+    } else {
+        whole = removeFolder(data) && whole;
+    }
+    return whole;
+}
+
+bool InstallationSwap::commit()
+{
+    bool removed = true;
+    for (const QString &folder : {m_paths.programFolder(), m_paths.dataFolder()}) {
+        const bool aside = folder == m_paths.programFolder() ? m_programAside : m_dataAside;
+        if (!aside)
+            continue;
+        // Renamed first: a run ended before the removal finished must not
+        // put back a half-removed folder.
+        bool inUse = false;
+        const QString discarded = discardedName(folder);
+        const QString gone = renameWithRetry(asideName(folder), discarded, &inUse)
+                ? discarded
+                : asideName(folder);
+        removed = removeFolder(gone) && removed;
+    }
+    m_programAside = m_dataAside = false;
+    return removed;
+}
