@@ -50,10 +50,13 @@ QStringList InstallationSwap::recoverLeftovers() const
     if (exists(asideName(program))) {
         if (QFileInfo(asideName(program)).isSymLink())
             removeFolder(asideName(program));
-        else if (putBack(program, asideName(program), false))
+        else if (putBack(program, asideName(program), {}))
             restored << program;
     }
-    if (exists(asideName(data)) && asideDataIsOurs() && putBack(data, asideName(data), true))
+    // The run that was ended had moved the hidden entries into the new data
+    // folder: they all go back.
+    if (exists(asideName(data)) && asideDataIsOurs()
+        && putBack(data, asideName(data), hiddenEntries(data, QString())))
         restored << data;
     return restored;
 }
@@ -120,7 +123,7 @@ InstallationSwap::SetAside InstallationSwap::setAside(QString *failedFolder)
     }
     if (ours && (m_stopNow() || !renameWithRetry(data, asideName(data), &inUse))) {
         const bool stopped = m_stopNow();
-        if (m_programAside && putBack(program, asideName(program), false))
+        if (m_programAside && putBack(program, asideName(program), {}))
             m_programAside = false;
         *failedFolder = data;
         return stopped ? SetAside::Stopped : inUse ? SetAside::InUse : SetAside::Failed;
@@ -133,32 +136,51 @@ InstallationSwap::SetAside InstallationSwap::setAside(QString *failedFolder)
     return SetAside::Done;
 }
 
-void InstallationSwap::moveHidden(const QString &from, const QString &to)
+QStringList InstallationSwap::hiddenEntries(const QString &folder, const QString &prefix)
 {
-    const FolderHandle source = FolderHandle::open(from);
+    const FolderHandle source = FolderHandle::open(folder + prefix);
     QVector<FolderHandle::Entry> entries;
+    QStringList found;
     if (!source.isValid() || !source.list(&entries))
-        return;
+        return found;
     for (const FolderHandle::Entry &entry : qAsConst(entries)) {
-        if (!entry.hidden || entry.kind == FolderHandle::Kind::Link
-            || entry.kind == FolderHandle::Kind::Gone)
+        const QString path = prefix + QLatin1Char('/') + entry.name;
+        if (entry.kind == FolderHandle::Kind::Link || entry.kind == FolderHandle::Kind::Gone)
             continue;
-        const QString target = to + QLatin1Char('/') + entry.name;
-        if (!exists(target))
-            QDir().rename(from + QLatin1Char('/') + entry.name, target);
+        if (entry.hidden)
+            found << path;
+        else if (entry.kind == FolderHandle::Kind::Folder)
+            found << hiddenEntries(folder, path);
     }
+    return found;
+}
+
+QStringList InstallationSwap::moveEntries(const QString &from, const QString &to,
+                                          const QStringList &entries)
+{
+    QStringList moved;
+    for (const QString &entry : entries) {
+        const QString target = to + entry;
+        if (exists(target) || !QDir().mkpath(QFileInfo(target).path()))
+            continue;
+        if (QDir().rename(from + entry, target))
+            moved << entry;
+    }
+    return moved;
 }
 
 void InstallationSwap::moveKeptEntries()
 {
-    if (m_dataAside)
-        moveHidden(asideName(m_paths.dataFolder()), m_paths.dataFolder());
+    if (!m_dataAside)
+        return;
+    const QString aside = asideName(m_paths.dataFolder());
+    m_moved = moveEntries(aside, m_paths.dataFolder(), hiddenEntries(aside, QString()));
 }
 
-bool InstallationSwap::putBack(const QString &folder, const QString &aside, bool data) const
+bool InstallationSwap::putBack(const QString &folder, const QString &aside,
+                               const QStringList &kept) const
 {
-    if (data)
-        moveHidden(folder, aside);
+    moveEntries(folder, aside, kept);
     if (!removeFolder(folder))
         return false;
     bool inUse = false;
@@ -171,13 +193,13 @@ bool InstallationSwap::rollBack()
     const QString data = m_paths.dataFolder();
     bool whole = true;
     if (m_programAside) {
-        m_programAside = !putBack(program, asideName(program), false);
+        m_programAside = !putBack(program, asideName(program), {});
         whole = !m_programAside;
     } else {
         whole = removeFolder(program);
     }
     if (m_dataAside) {
-        m_dataAside = !putBack(data, asideName(data), true);
+        m_dataAside = !putBack(data, asideName(data), m_moved);
         whole = whole && !m_dataAside;
     } else {
         whole = removeFolder(data) && whole;

@@ -55,7 +55,8 @@ public:
     SetAside setAside(QString *failedFolder);
 
     // Moves the hidden entries of the aside data folder (on Windows hidden
-    // or system, elsewhere dotfiles; links excepted) into the fresh data
+    // or system, elsewhere dotfiles; links excepted), at any depth below
+    // folders that are not hidden, to the same place in the fresh data
     // folder: they belong to the machine, not to an installation.
     void moveKeptEntries();
 
@@ -74,11 +75,17 @@ public:
 private:
     // The renaming with retries while the folder is in use.
     bool renameWithRetry(const QString &from, const QString &to, bool *inUse) const;
-    // Moves the hidden entries of `from` that `to` lacks into `to`.
-    static void moveHidden(const QString &from, const QString &to);
-    // Removes `folder` (the new one), moves the hidden entries of the data
-    // folder back, and renames `aside` to `folder`.
-    bool putBack(const QString &folder, const QString &aside, bool data) const;
+    // The hidden entries below `folder` + `prefix`, as paths relative to
+    // `folder` ("/name", "/sub/name"), walking into the folders that are not
+    // hidden; links are neither listed nor entered.
+    static QStringList hiddenEntries(const QString &folder, const QString &prefix);
+    // Moves each entry (relative path) of `from` that `to` lacks to the same
+    // place below `to`, creating its parents; returns those moved.
+    static QStringList moveEntries(const QString &from, const QString &to,
+                                   const QStringList &entries);
+    // Moves the `kept` entries of `folder` (the new one) back into `aside`,
+    // removes `folder` and renames `aside` to `folder`.
+    bool putBack(const QString &folder, const QString &aside, const QStringList &kept) const;
     // True when the aside data folder is the installer's to put back; an
     // entry that is not is removed.
     bool asideDataIsOurs() const;
@@ -89,4 +96,5 @@ private:
     std::function<bool()> m_stopNow;
     bool m_programAside = false;
     bool m_dataAside = false;
+    QStringList m_moved; // the hidden entries moved into the new data folder
 };
