@@ -209,20 +209,21 @@ bool InstallationSwap::rollBack()
 
 bool InstallationSwap::commit()
 {
-    bool removed = true;
+    // Both are renamed before either is removed: a run ended before the
+    // removal finished must not put back a half-removed folder.
+    QStringList gone;
     for (const QString &folder : {m_paths.programFolder(), m_paths.dataFolder()}) {
         const bool aside = folder == m_paths.programFolder() ? m_programAside : m_dataAside;
         if (!aside)
             continue;
-        // Renamed first: a run ended before the removal finished must not
-        // put back a half-removed folder.
         bool inUse = false;
         const QString discarded = discardedName(folder);
-        const QString gone = renameWithRetry(asideName(folder), discarded, &inUse)
-                ? discarded
-                : asideName(folder);
-        removed = removeFolder(gone) && removed;
+        gone << (renameWithRetry(asideName(folder), discarded, &inUse) ? discarded
+                                                                       : asideName(folder));
     }
     m_programAside = m_dataAside = false;
+    bool removed = true;
+    for (const QString &folder : qAsConst(gone))
+        removed = removeFolder(folder) && removed;
     return removed;
 }
