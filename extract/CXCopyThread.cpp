@@ -180,15 +180,16 @@ bool CXCopyThread::CheckBeforeChanges(const CInstallPaths &paths, const QVector<
 // True when the old installation's folders are aside (or there were none).
 bool CXCopyThread::SetAside(InstallationSwap &swap)
 {
-    QString folder;
-    switch (swap.setAside(&folder)) {
+    QString folder, file;
+    switch (swap.setAside(&folder, &file)) {
     case InstallationSwap::SetAside::Done:
         return true;
     case InstallationSwap::SetAside::Stopped:
         MarkStopped();
         return false;
     case InstallationSwap::SetAside::InUse:
-        Refuse(Refusal::FilesInUse, {folder});
+        Refuse(Refusal::FilesInUse,
+               file.isEmpty() ? QStringList {folder} : QStringList {folder, file});
         return false;
     case InstallationSwap::SetAside::Failed:
         break;

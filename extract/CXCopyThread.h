@@ -72,7 +72,8 @@ public:
         // "tarvo.cab", ...), the archive that failed its check, the folders
         // not found ("Common AppData", ...), the data folder, the running
         // programs (full paths), the volume {root or mount point, megabytes
-        // needed, megabytes free}, or the folder that could not be set aside.
+        // needed, megabytes free}, or the folder that could not be set aside
+        // (FilesInUse: and the first file found open in it, when one was).
         QStringList refusedFor;
         OldInstallation oldInstallation = OldInstallation::Intact;
         // The folders an earlier run that was ended had left aside and this

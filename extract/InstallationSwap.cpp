@@ -1,5 +1,6 @@
 #include "InstallationSwap.h"
 
+#include "FileInUse.h"
 #include "FolderHandle.h"
 #include "FolderWalk.h"
 #include "Platform.h"
@@ -97,7 +98,7 @@ bool InstallationSwap::renameWithRetry(const QString &from, const QString &to, b
     }
 }
 
-InstallationSwap::SetAside InstallationSwap::setAside(QString *failedFolder)
+InstallationSwap::SetAside InstallationSwap::setAside(QString *failedFolder, QString *fileInUse)
 {
     const QString program = m_paths.programFolder();
     const QString data = m_paths.dataFolder();
@@ -108,6 +109,8 @@ InstallationSwap::SetAside InstallationSwap::setAside(QString *failedFolder)
     } else if (programInfo.exists()) {
         if (!renameWithRetry(program, asideName(program), &inUse)) {
             *failedFolder = program;
+            if (inUse)
+                *fileInUse = Platform::firstFileInUse(program);
             return m_stopNow() ? SetAside::Stopped : inUse ? SetAside::InUse : SetAside::Failed;
         }
         m_programAside = true;
@@ -126,6 +129,8 @@ InstallationSwap::SetAside InstallationSwap::setAside(QString *failedFolder)
         if (m_programAside && putBack(program, asideName(program), {}))
             m_programAside = false;
         *failedFolder = data;
+        if (inUse)
+            *fileInUse = Platform::firstFileInUse(data);
         return stopped ? SetAside::Stopped : inUse ? SetAside::InUse : SetAside::Failed;
     }
     m_dataAside = ours;

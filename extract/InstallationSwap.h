@@ -51,8 +51,10 @@ public:
     // Renames the program folder, then the data folder when it belongs to a
     // trusted owner (another one's is left to be removed), aside. On
     // anything but Done nothing stays renamed; `failedFolder` names the
-    // folder that could not be renamed.
-    SetAside setAside(QString *failedFolder);
+    // folder that could not be renamed and, when it was in use,
+    // `fileInUse` the first entry below it found open (empty when none was
+    // found).
+    SetAside setAside(QString *failedFolder, QString *fileInUse);
 
     // Moves the hidden entries of the aside data folder (on Windows hidden
     // or system, elsewhere dotfiles; links excepted), at any depth below

@@ -1072,7 +1072,7 @@ void TestExtract::refusedBeforeChanges()
                          + (folder == programDir() ? QStringLiteral("/last-run.txt")
                                                    : QStringLiteral("/progress/history.log")));
         QVERIFY(held.open(QIODevice::ReadOnly));
-        expectedFor << folder;
+        expectedFor << folder << held.fileName();
     }
     const Tree programBefore = readTree(programDir());
     const auto cleanUp = qScopeGuard([&program] {
