@@ -8,6 +8,8 @@
 #include "CInstallPaths.h"
 #include "CMVCheckBox.h"
 #include "CXCopyThread.h"
+#include "ExitCode.h"
+#include "InstallLog.h"
 #include "Platform.h"
 #include "Product.h"
 #include "ProductVersion.h"
@@ -198,89 +200,130 @@ void CMVInstallWnd::closeEvent(QCloseEvent *event)
     // A close from the system (Alt+F4, the taskbar, a session end) while the
     // installation runs must not end the event loop under a running worker:
     // refuse it and ask the stop question, as the close button does.
-    if (installState == StateInstalling && installingStep != InstallingStep::Leaving) {
-        event->ignore();
-        if (installingStep == InstallingStep::Working
-            || installingStep == InstallingStep::WorkerDone)
-            QMetaObject::invokeMethod(this, "OnCloseBtnClked", Qt::QueuedConnection);
+    if (installState == StateInstalling) {
+        if (installingStep != InstallingStep::Leaving) {
+            event->ignore();
+            if (installingStep == InstallingStep::Working)
+                QMetaObject::invokeMethod(this, "OnCloseBtnClked", Qt::QueuedConnection);
+            return;
+        }
+        QWidget::closeEvent(event);
         return;
     }
+    // However the window is closed otherwise, the run ends with what it came
+    // to: completed, failed, or left before installing.
     QWidget::closeEvent(event);
+    if (installState == StateFinished)
+        Quit(ExitCode::Completed);
+    else if (installState == StateFailed)
+        Quit(failure.exitCode);
+    else
+        Quit(ExitCode::UserStopped);
 }
 
 void CMVInstallWnd::OnInstallBtnClked()
 {
     if (installState == StateIdle) {
-        if (!agreeCheckBox->isChecked())
-            return;
-        installButton->setTexts(tr("Installing..."), QString());
-        installButton->setInteractive(false);
-        agreeCheckBox->setInteractive(false);
-        linkButton->setInteractive(false);
-        ++slideIndex;
-        if (slideIndex == 4)
-            slideIndex = 0;
-        installState = StateInstalling;
-        installingStep = InstallingStep::Working;
-        // The folders as the system names them now, for the whole installation.
-        installPaths = CInstallPaths::resolve(productName);
-        timer1->start(5000);
-        timer2->start(300);
-        copyThread = new CXCopyThread(this);
-        copyThread->setInstallPaths(installPaths);
-        connect(copyThread, SIGNAL(finished()), this, SLOT(OnThreadFinished()));
-        copyThread->start(QThread::InheritPriority);
+        if (agreeCheckBox->isChecked())
+            StartInstallation();
+    } else if (installState == StateFailed && failure.retryable) {
+        // Nothing was changed and the cause may have gone: the whole
+        // installation again, from its checks on.
+        delete copyThread;
+        copyThread = nullptr;
+        frameIndex = -1;
+        StartInstallation();
     } else if (installState == StateFinished) {
-        close();
+        close(); // ends the run, completed
         // The program runs as the signed-in user, not with the installer's
         // administrator rights, so that its files and settings are theirs.
-        ShellOpenAsUser(installPaths.mainExecutable());
-        QCoreApplication::exit(0);
+        if (!ShellOpenAsUser(installPaths.mainExecutable()))
+            InstallLog::write(
+                    QStringLiteral("could not start %1").arg(installPaths.mainExecutable()));
     }
+}
+
+void CMVInstallWnd::InstallUnattended()
+{
+    unattended = true;
+    agreeCheckBox->setChecked(true);
+    StartInstallation();
+}
+
+void CMVInstallWnd::StartInstallation()
+{
+    installButton->setTexts(tr("Installing..."), QString());
+    installButton->setInteractive(false);
+    installButton->setAccessibleDescription(QString());
+    agreeCheckBox->setInteractive(false);
+    linkButton->setInteractive(false);
+    ++slideIndex;
+    if (slideIndex == 4)
+        slideIndex = 0;
+    installState = StateInstalling;
+    installingStep = InstallingStep::Working;
+    // The folders as the system names them now, for the whole installation.
+    installPaths = CInstallPaths::resolve(productName);
+    InstallLog::write(QStringLiteral("program folder: %1").arg(installPaths.programFolder()));
+    InstallLog::write(QStringLiteral("data folder: %1").arg(installPaths.dataFolder()));
+    InstallLog::write(QStringLiteral("desktop: %1; Programs menu: %2")
+                              .arg(installPaths.desktopFolder(), installPaths.programsFolder()));
+    timer1->start(5000);
+    timer2->start(300);
+    copyThread = new CXCopyThread(this);
+    copyThread->setInstallPaths(installPaths);
+    connect(copyThread, SIGNAL(finished()), this, SLOT(OnThreadFinished()));
+    copyThread->start(QThread::InheritPriority);
 }
 
 void CMVInstallWnd::OnCloseBtnClked()
 {
     if (installState != StateInstalling) {
-        close();
-        QCoreApplication::exit(0);
+        close(); // ends the run with its exit code
         return;
     }
-    if (installingStep == InstallingStep::Working)
-        installingStep = InstallingStep::Asking;
-    else if (installingStep == InstallingStep::WorkerDone)
-        installingStep = InstallingStep::AskingWorkerDone;
-    else
+    if (installingStep != InstallingStep::Working)
         return; // asking already, or stopping
+    installingStep = InstallingStep::Asking;
 
     timer1->stop();
     timer2->stop();
     const int result
             = ShowMessageBox(this, QObject::tr("Question"),
                              QObject::tr("Do you want to stop MV-Install?"), MsgBtnYes | MsgBtnNo);
-    // The worker may have ended while the question was open.
-    const bool workerDone = installingStep == InstallingStep::AskingWorkerDone;
-    installingStep = workerDone ? InstallingStep::WorkerDone : InstallingStep::Working;
+    // The worker may have ended without a usable installation while the
+    // question was open.
+    const bool workerFailed = installingStep == InstallingStep::AskingWorkerDone;
+    installingStep = InstallingStep::Working;
 
     // The installation may have finished while the question was open: the
     // window then shows the finished state and the answer changes nothing.
     if (installState != StateInstalling)
         return;
 
+    if (workerFailed) {
+        // Nothing runs any more: yes leaves with the failure's code, any
+        // other answer shows what went wrong.
+        failure = InstallFailure::of(copyThread->outcome(), productName);
+        if (result == MsgBtnYes) {
+            installingStep = InstallingStep::Leaving;
+            close();
+            Quit(failure.exitCode);
+        } else {
+            EndInstallation();
+        }
+        return;
+    }
     if (result == MsgBtnNo) {
         timer1->start();
         timer2->start();
     } else if (result == MsgBtnYes) {
         cancelRequested = true;
         installingStep = InstallingStep::Stopping;
-        if (workerDone) {
-            // The worker ended without a usable installation: leave at once.
-            LeaveAfterStop();
-        } else {
-            // The worker kills its extractor and returns; OnThreadFinished
-            // then leaves.
-            copyThread->requestInterruption();
-        }
+        InstallLog::write(QStringLiteral("stop asked for by the user"));
+        // The worker kills its extractor and returns; OnThreadFinished then
+        // leaves.
+        copyThread->requestInterruption();
     }
 }
 
@@ -292,17 +335,23 @@ void CMVInstallWnd::OnThreadFinished()
         LeaveAfterStop();
         return;
     }
-    if (installingStep == InstallingStep::Asking)
+    const bool usable
+            = QFile::exists(installPaths.mainExecutable()) && copyThread->outcome().succeeded();
+    // A failure while the stop question is open waits for its answer; a
+    // finished installation completes at once.
+    if (!usable && installingStep == InstallingStep::Asking) {
         installingStep = InstallingStep::AskingWorkerDone;
-    else
-        installingStep = InstallingStep::WorkerDone;
+        return;
+    }
+    EndInstallation();
+}
 
+void CMVInstallWnd::EndInstallation()
+{
     // A failed extraction counts like a missing main executable: nothing is
     // registered and the window does not report success.
-    // Screen readers hear the end either way: the failure as the Install
-    // button's description, the success as its new caption.
     if (!QFile::exists(installPaths.mainExecutable()) || !copyThread->outcome().succeeded()) {
-        installButton->setAccessibleDescription(tr("Installation failed"));
+        ShowFailure();
         return;
     }
 
@@ -315,6 +364,36 @@ void CMVInstallWnd::OnThreadFinished()
     update();
     timer1->stop();
     timer2->stop();
+    InstallLog::write(QStringLiteral("installation completed"));
+    if (unattended)
+        Quit(ExitCode::Completed);
+}
+
+void CMVInstallWnd::ShowFailure()
+{
+    failure = InstallFailure::of(copyThread->outcome(), productName);
+    if (failure.message.isEmpty()) {
+        // Both extractions reported success, yet the program is not there.
+        failure.exitCode = ExitCode::Failed;
+        failure.message = tr("The installation did not complete: %1 is missing after unpacking. "
+                             "Please download the installer again.")
+                                  .arg(QFileInfo(installPaths.mainExecutable()).fileName());
+    }
+    timer1->stop();
+    timer2->stop();
+    installState = StateFailed;
+    installButton->setTexts(failure.retryable ? tr("Try again") : tr("Not installed"), QString());
+    installButton->setInteractive(failure.retryable);
+    // Screen readers hear the end: the failure as the Install button's
+    // description, beside its new caption.
+    installButton->setAccessibleDescription(tr("Installation failed"));
+    update();
+    InstallLog::write(QStringLiteral("failed: %1").arg(failure.message));
+    if (unattended) {
+        Quit(failure.exitCode);
+        return;
+    }
+    ShowMessageBox(this, tr("Installation failed"), failure.message, MsgBtnOk | MsgIconWarning);
 }
 
 void CMVInstallWnd::LeaveAfterStop()
@@ -323,7 +402,13 @@ void CMVInstallWnd::LeaveAfterStop()
     close();
     // The uninstaller keeps the administrator rights it needs.
     ShellOpen(installPaths.uninstaller());
-    QCoreApplication::exit(0);
+    Quit(ExitCode::UserStopped);
+}
+
+void CMVInstallWnd::Quit(int exitCode)
+{
+    InstallLog::write(QStringLiteral("exit code %1").arg(exitCode));
+    QCoreApplication::exit(exitCode);
 }
 
 void CMVInstallWnd::OnTimer1()
@@ -359,7 +444,10 @@ void makeShortcut(const QString &target, const QString &linkPath)
     // true. QFile::remove never removes a folder.
     if (Platform::isLink(existing) || existing.isSymLink() || existing.isFile())
         QFile::remove(linkPath);
-    Platform::createLink(target, linkPath);
+    const bool made = Platform::createLink(target, linkPath);
+    InstallLog::write(QStringLiteral("shortcut %1 -> %2%3")
+                              .arg(linkPath, target,
+                                   made ? QString() : QStringLiteral(" could not be made")));
 }
 
 } // namespace
@@ -386,14 +474,17 @@ void CMVInstallWnd::RegisterUninstall()
     const std::unique_ptr<QSettings> uninstall
             = Platform::openRegistryKey(QStringLiteral(MIREVALE_HKLM "\\" MIREVALE_UNINSTALL_KEY));
     const QString entry = QStringLiteral(MIREVALE_FOLDER_NAME "/");
-    uninstall->setValue(entry + QStringLiteral("DisplayIcon"), mainExe);
-    uninstall->setValue(entry + QStringLiteral("DisplayName"), productName);
-    uninstall->setValue(entry + QStringLiteral("NoModify"), 1);
-    uninstall->setValue(entry + QStringLiteral("NoRepair"), 1);
-    uninstall->setValue(entry + QStringLiteral("Publisher"), tr("Manufacture"));
-    uninstall->setValue(entry + QStringLiteral("DisplayVersion"), QStringLiteral(MIREVALE_VERSION));
+    const auto set = [&](const QString &name, const QVariant &value) {
+        uninstall->setValue(entry + name, value);
+        InstallLog::write(QStringLiteral("uninstall entry: %1 = %2").arg(name, value.toString()));
+    };
+    set(QStringLiteral("DisplayIcon"), mainExe);
+    set(QStringLiteral("DisplayName"), productName);
+    set(QStringLiteral("NoModify"), 1);
+    set(QStringLiteral("NoRepair"), 1);
+    set(QStringLiteral("Publisher"), tr("Manufacture"));
+    set(QStringLiteral("DisplayVersion"), QStringLiteral(MIREVALE_VERSION));
     // Quoted: the path holds a space, and an unquoted command line would let
     // Windows try C:\Program.exe first.
-    uninstall->setValue(entry + QStringLiteral("UninstallString"),
-                        QLatin1Char('"') + uninstaller + QLatin1Char('"'));
+    set(QStringLiteral("UninstallString"), QLatin1Char('"') + uninstaller + QLatin1Char('"'));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CInstallPaths.h"
+#include "InstallFailure.h"
 
 #include <QString>
 #include <QWidget>
@@ -20,12 +21,19 @@ class CMVInstallWnd : public QWidget
     Q_OBJECT
 
 public:
-    enum InstallState { StateIdle = 0, StateInstalling = 1, StateFinished = 2 };
+    // StateFailed: the worker ended without a usable installation; the
+    // window says why, and may start again from there (see InstallFailure).
+    enum InstallState { StateIdle = 0, StateInstalling = 1, StateFinished = 2, StateFailed = 3 };
 
     explicit CMVInstallWnd(QWidget *parent = nullptr);
     ~CMVInstallWnd() override;
 
     void InitWidgets();
+
+    // Installs with no window and no message box (the /S switch): what a
+    // box would say goes to the log; the event loop ends with the exit code
+    // when the installation has ended. The agreement counts as accepted.
+    void InstallUnattended();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -44,8 +52,8 @@ protected:
     enum class InstallingStep {
         Working, // the worker runs, nothing asked
         Asking, // the stop question is on screen, the worker runs
-        WorkerDone, // the worker has ended without a usable installation
-        AskingWorkerDone, // the stop question is on screen, the worker has ended
+        AskingWorkerDone, // the stop question is on screen, the worker has
+                          // ended without a usable installation
         Stopping, // the user said yes: the worker is asked to stop
         Leaving // the window is closing itself after a stop
     };
@@ -68,6 +76,9 @@ protected:
     // Every folder of the installation, resolved when it starts; until then
     // only the paths below the program folder.
     CInstallPaths installPaths;
+    // Why the last run failed, in StateFailed.
+    InstallFailure failure;
+    bool unattended = false;
 
     // Completion steps of a successful installation, run by OnThreadFinished
     // with installPaths.
@@ -76,5 +87,9 @@ protected:
 
 private:
     void InitData();
+    void StartInstallation();
+    void EndInstallation();
+    void ShowFailure();
     void LeaveAfterStop();
+    void Quit(int exitCode);
 };

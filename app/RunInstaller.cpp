@@ -3,7 +3,14 @@
 #include "CAccessibleFactory.h"
 #include "CImageMgr.h"
 #include "CMVInstallWnd.h"
+#include "ExitCode.h"
+#include "InstallLog.h"
+#include "InstallOptions.h"
+#include "InstanceLock.h"
 #include "Platform.h"
+#include "Product.h"
+#include "ProductVersion.h"
+#include "ShowMessageBox.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -28,15 +35,56 @@ int RunInstaller(int argc, char *argv[], const std::function<void(QWidget *windo
     translator.load(QStringLiteral(":/trans/trans_iss.qm"));
     app.installTranslator(&translator);
 
+    const InstallOptions options = InstallOptions::parse(app.arguments().mid(1));
+    if (!options.isValid() || options.help) {
+        if (!options.silent)
+            ShowMessageBox(nullptr, CMVInstallWnd::tr("MV Setup"), InstallOptions::usage(),
+                           MsgBtnOk | MsgIconInformation);
+        return ExitCode::BadCommandLine;
+    }
+
+    // One installer at a time. A lock that cannot be made at all (Wine has
+    // no private namespaces) does not keep anyone from installing.
+    Platform::InstanceLock lock(QStringLiteral("MirevaleSetup"));
+    if (lock.tryAcquire() == Platform::InstanceLock::State::Busy) {
+        Platform::InstanceLock::bringToFront(CMVInstallWnd::tr("MV Setup"));
+        return ExitCode::AnotherInstallation;
+    }
+
+    if (InstallLog::open(options.logPath).isEmpty() && !options.logPath.isEmpty()) {
+        // A log was asked for where none can be made safely: refuse rather
+        // than run unrecorded.
+        if (!options.silent)
+            ShowMessageBox(nullptr, CMVInstallWnd::tr("MV Setup"),
+                           CMVInstallWnd::tr("The log file %1 cannot be created: it exists "
+                                             "already or its folder cannot be written.")
+                                   .arg(options.logPath),
+                           MsgBtnOk | MsgIconWarning);
+        return ExitCode::BadCommandLine;
+    }
+    InstallLog::write(QStringLiteral("%1 %2").arg(QStringLiteral(MIREVALE_FOLDER_NAME " Setup"),
+                                                  QStringLiteral(MIREVALE_VERSION)));
+    InstallLog::write(
+            QStringLiteral("command line: %1").arg(app.arguments().join(QLatin1Char(' '))));
+    if (lock.state() != Platform::InstanceLock::State::Held)
+        InstallLog::write(QStringLiteral("the one-installer lock could not be made"));
+
     // The background is the largest picture: decode it on a second core while
     // the window's construction loads the system's font configuration.
-    CImageMgr::instance()->prefetch(QStringLiteral("background.png"));
+    if (!options.silent)
+        CImageMgr::instance()->prefetch(QStringLiteral("background.png"));
 
     CMVInstallWnd window(nullptr);
     window.InitWidgets();
-    if (beforeShow)
-        beforeShow(&window);
-    window.show();
-    return app.exec();
-    // window, translator and app are destroyed in this order on return.
+    if (options.silent) {
+        window.InstallUnattended();
+    } else {
+        if (beforeShow)
+            beforeShow(&window);
+        window.show();
+    }
+    const int exitCode = app.exec();
+    InstallLog::close();
+    return exitCode;
+    // window, lock, translator and app are destroyed in this order on return.
 }

@@ -237,7 +237,7 @@ bool createDirectory(const QString &path)
 }
 
 // Nothing here is elevated: both ways start the program alike.
-bool shellOpen(const QString &path)
+static bool openWithShell(const QString &path, ShellOpenAs)
 {
     const QFileInfo info(QString(path).replace(QLatin1Char('\\'), QLatin1Char('/')));
     if (!info.exists())
@@ -383,9 +383,15 @@ QString temporaryFolder()
     return folder;
 }
 
+
+bool shellOpen(const QString &path)
+{
+    return openWithShell(path, ShellOpenAs::Installer);
+}
+
 bool shellOpenAsUser(const QString &path)
 {
-    return shellOpen(path);
+    return openWithShell(path, ShellOpenAs::SignedInUser);
 }
 
 bool createLink(const QString &target, const QString &linkPath)

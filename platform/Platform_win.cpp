@@ -218,11 +218,7 @@ bool createDirectory(const QString &path)
     return CreateDirectoryW(win32Path(path).c_str(), nullptr) != 0;
 }
 
-namespace {
-
-// Opens path with the shell with the rights asked for, in the program's own
-// folder. False when it failed.
-bool openWithShell(const QString &path, ShellOpenAs as)
+static bool openWithShell(const QString &path, ShellOpenAs as)
 {
     // The desktop shell would take a missing file's request all the same.
     if (GetFileAttributesW(win32Path(path).c_str()) == INVALID_FILE_ATTRIBUTES)
@@ -242,18 +238,6 @@ bool openWithShell(const QString &path, ShellOpenAs as)
             return true;
     }
     return shellExecute(path);
-}
-
-} // namespace
-
-bool shellOpen(const QString &path)
-{
-    return openWithShell(path, ShellOpenAs::Installer);
-}
-
-bool shellOpenAsUser(const QString &path)
-{
-    return openWithShell(path, ShellOpenAs::SignedInUser);
 }
 
 qint64 freeSpace(const QString &path)
@@ -386,6 +370,17 @@ QString temporaryFolder()
     while (result.endsWith(QLatin1Char('/')) && result.size() > 3)
         result.chop(1);
     return result;
+}
+
+
+bool shellOpen(const QString &path)
+{
+    return openWithShell(path, ShellOpenAs::Installer);
+}
+
+bool shellOpenAsUser(const QString &path)
+{
+    return openWithShell(path, ShellOpenAs::SignedInUser);
 }
 
 bool createLink(const QString &target, const QString &linkPath)

@@ -6,6 +6,7 @@
 #include "CImageMgr.h"
 #include "CMVCheckBox.h"
 #include "CXCopyThread.h"
+#include "ExitCode.h"
 #include "InstallWndProbe.h"
 #include "PaintRecorder.h"
 #include "Platform.h"
@@ -586,7 +587,7 @@ void TestInstallFlow::stopAnsweredYes()
     QTimer::singleShot(0, this, [&] {
         QTest::mouseClick(closeButton(*w), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
     });
-    QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(QApplication::exec(), int(ExitCode::UserStopped));
 
     QVERIFY(!w->isVisible());
     QVERIFY(w->cancelRequested);
@@ -605,43 +606,55 @@ void TestInstallFlow::stopAnsweredYes()
 void TestInstallFlow::failedExtractionIsNoSuccess_data()
 {
     QTest::addColumn<int>("payload");
-    QTest::addColumn<bool>("mainExePresent");
     QTest::addColumn<bool>("extractionSucceeded");
-    QTest::newRow("no main executable") << int(WithoutMainExe) << false << true;
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("no main executable")
+            << int(WithoutMainExe) << true
+            << QString::fromUtf8("安装未完成：解压后缺少 Tarvo高效学习法.exe。请重新下载安装程序。")
+            << int(ExitCode::Failed);
     // Refused by the archives' check: nothing was extracted at all.
-    QTest::newRow("damaged data archive") << int(CorruptData) << false << false;
+    QTest::newRow("damaged data archive")
+            << int(CorruptData) << false
+            << QString::fromUtf8("安装文件 data.cab 已损坏，无法打开。请重新下载安装程序。")
+            << int(ExitCode::ArchiveUnusable);
 }
 
 // The worker ends without a usable installation: no shortcut, no entry, no
-// "Finished"; the animation goes on and the stop question lets the user out.
+// "Finished"; the animation stops, a warning says why, and the close button
+// ends the installer at once with the failure's code, starting nothing.
 void TestInstallFlow::failedExtractionIsNoSuccess()
 {
     QFETCH(int, payload);
-    QFETCH(bool, mainExePresent);
     QFETCH(bool, extractionSucceeded);
+    QFETCH(QString, message);
+    QFETCH(int, exitCode);
     auto w = makeWindow(Payload(payload));
+    QString shown;
+    answerQuestion(QMessageBox::AcceptRole, [&shown](QMessageBox *box) {
+        QCOMPARE(box->icon(), QMessageBox::Warning);
+        shown = box->text();
+    });
     tickAndInstall(*w);
-    QTRY_VERIFY_WITH_TIMEOUT(w->workerEnded(), 60000);
-    QCOMPARE(QFile::exists(mainExe()), mainExePresent);
+    QTRY_COMPARE_WITH_TIMEOUT(shown, message, 60000);
+    QVERIFY(!QFile::exists(mainExe()));
     QCOMPARE(w->copyThread->outcome().succeeded(), extractionSucceeded);
-    QCOMPARE(w->installState, int(CMVInstallWnd::StateInstalling));
-    QCOMPARE(w->installButton->mainText(), QString::fromUtf8("正在安装"));
-    // The end is announced all the same: the failure as the button's description.
-    QCOMPARE(w->installButton->accessibleDescription(), QString::fromUtf8("安装失败"));
+    QCOMPARE(w->installState, int(CMVInstallWnd::StateFailed));
+    QCOMPARE(w->installButton->mainText(), QString::fromUtf8("安装未完成"));
+    // The end is announced: the failure as the button's description.
     QCOMPARE(
             QAccessible::queryAccessibleInterface(w->installButton)->text(QAccessible::Description),
             QString::fromUtf8("安装失败"));
-    QVERIFY(w->timer1->isActive() && w->timer2->isActive());
+    QVERIFY(!w->timer1->isActive() && !w->timer2->isActive());
     QVERIFY(!hasUninstallEntry());
     QVERIFY(shortcutFiles().isEmpty());
 
-    answerQuestion(QMessageBox::YesRole);
     QTimer::singleShot(0, this, [&] {
         QTest::mouseClick(closeButton(*w), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
     });
-    QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(QApplication::exec(), exitCode);
     QVERIFY(!w->isVisible());
-    QCOMPARE(m_opened, QStringList() << uninstaller());
+    QVERIFY(m_opened.isEmpty());
 }
 
 void TestInstallFlow::workerEndsWhileQuestionOpen_data()
@@ -691,10 +704,10 @@ void TestInstallFlow::systemCloseDuringInstallation()
     QTRY_VERIFY(w->timer1->isActive());
     QVERIFY(!w->copyThread->isFinished());
 
-    // The second time, yes: the installer stops and ends with 0.
+    // The second time, yes: the installer stops and ends as stopped.
     answerQuestion(QMessageBox::YesRole);
     QTimer::singleShot(0, this, [&] { w->close(); });
-    QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(QApplication::exec(), int(ExitCode::UserStopped));
     QVERIFY(!w->isVisible());
     QVERIFY(w->copyThread->isFinished());
     QCOMPARE(m_opened, QStringList() << uninstaller());
@@ -982,7 +995,8 @@ void TestInstallFlow::accessibility()
             QTimer::singleShot(0, this, [actions] {
                 actions->doAction(QAccessibleActionInterface::pressAction());
             });
-            QCOMPARE(QApplication::exec(), 0); // the close button ends the installer
+            // The close button ends the installer, left before installing.
+            QCOMPARE(QApplication::exec(), int(ExitCode::UserStopped));
         } else {
             actions->doAction(QAccessibleActionInterface::pressAction());
         }

@@ -1,6 +1,8 @@
 // The demo payload built into bin/: what it holds, its program, and its
 // uninstaller, which must remove exactly what an installation made.
 
+#include "ExitCode.h"
+#include "InstanceLock.h"
 #include "Platform.h"
 #include "TestArchives.h"
 
@@ -72,11 +74,16 @@ private slots:
     void uninstallerRemovesTheInstallation_data();
     void uninstallerRemovesTheInstallation();
     void uninstallerRefusesAForeignFolder();
+    void commandLine_data();
+    void commandLine();
 
 private:
     QString programDir() const { return Platform::systemRoot() + "Program Files/Mirevale"; }
     QString dataDir() const { return shellFolder("Common AppData") + "/Mirevale"; }
     void install();
+    int runInstaller(const QStringList &arguments);
+    static int status(int exitCode);
+    QString logPath() const;
 
     std::unique_ptr<QTemporaryDir> root;
 };
@@ -93,29 +100,79 @@ void TestPayload::cleanup()
     root.reset();
 }
 
-// An installation as the installer makes it: both archives, the three
-// shortcuts and the uninstall entry.
+// An installation as the installer makes it, unattended: both archives, the
+// three shortcuts and the uninstall entry.
 void TestPayload::install()
 {
-    QVERIFY(QDir().mkpath(programDir()));
-    QVERIFY(extract(QStringLiteral("tarvo.cab"), programDir()));
-    QVERIFY(extract(QStringLiteral("data.cab"), dataDir()));
-    const QString program = programDir() + "/" + productName + ".exe";
-    const QString uninstaller = programDir() + "/uninstall.exe";
-    const QString group = shellFolder("Common Programs") + "/Mirevale";
-    QVERIFY(QDir().mkpath(group));
-    QVERIFY(Platform::createLink(program,
-                                 shellFolder("Common Desktop") + "/" + productName + ".lnk"));
-    QVERIFY(Platform::createLink(program, group + "/" + productName + ".lnk"));
-    QVERIFY(Platform::createLink(uninstaller, group + "/uninstall.lnk"));
-    const std::unique_ptr<QSettings> key = Platform::openRegistryKey(uninstallKey);
-    key->setValue("Mirevale/DisplayIcon", program);
-    key->setValue("Mirevale/DisplayName", productName);
-    key->setValue("Mirevale/NoModify", 1);
-    key->setValue("Mirevale/NoRepair", 1);
-    key->setValue("Mirevale/Publisher", QStringLiteral("Kestrelvane"));
-    key->setValue("Mirevale/DisplayVersion", QStringLiteral("3.0"));
-    key->setValue("Mirevale/UninstallString", QString(uninstaller).replace('/', '\\'));
+    QCOMPARE(runInstaller({QStringLiteral("/S")}), 0);
+}
+
+// The installer itself, in the test's system root, with a log of its own.
+int TestPayload::runInstaller(const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(QStringLiteral(MIREVALE_BIN_DIR "/MirevaleSetup"),
+                  QStringList(arguments) << QStringLiteral("/LOG=") + logPath());
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return process.exitCode();
+}
+
+// What a POSIX parent sees of an exit code: its low 8 bits (1639 arrives as
+// 103); Windows passes all 32.
+int TestPayload::status(int exitCode)
+{
+    return exitCode & 0xff;
+}
+
+QString TestPayload::logPath() const
+{
+    return root->path() + QStringLiteral("/setup.log");
+}
+
+// The exit codes deployment tools read, with what the log says.
+void TestPayload::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("otherInstaller");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("unattended") << QStringList {"/S"} << false << 0 << true;
+    QTest::newRow("unattended, lower case") << QStringList {"/s"} << false << 0 << true;
+    // The codes deployment tools know, as numbers: a typo in ExitCode.h must not pass.
+    QTest::newRow("unknown switch")
+            << QStringList {"/S", "/D=C:\\Elsewhere"} << false << 1639 << false;
+    QTest::newRow("help") << QStringList {"/S", "/?"} << false << 1639 << false;
+    QTest::newRow("another installer running") << QStringList {"/S"} << true << 1618 << false;
+}
+
+void TestPayload::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, otherInstaller);
+    QFETCH(int, exitCode);
+    QFETCH(bool, installed);
+    std::unique_ptr<Platform::InstanceLock> other;
+    if (otherInstaller) {
+        other = std::make_unique<Platform::InstanceLock>(QStringLiteral("MirevaleSetup"));
+        QCOMPARE(other->tryAcquire(), Platform::InstanceLock::State::Held);
+    }
+    QCOMPARE(runInstaller(arguments), status(exitCode));
+    QCOMPARE(QFile::exists(programDir() + "/" + productName + ".exe"), installed);
+    QCOMPARE(Platform::openRegistryKey(uninstallKey)->childGroups().contains("Mirevale"),
+             installed);
+    QFile log(logPath());
+    if (exitCode == 1639 || exitCode == 1618) {
+        QVERIFY(!log.exists()); // refused before anything was recorded
+        return;
+    }
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    QVERIFY2(text.contains(QStringLiteral("exit code %1").arg(exitCode)), qPrintable(text));
+    QVERIFY(!text.contains(TestArchives::installerPassword()));
+    // A log is always a new file: a second run with the same /LOG= refuses.
+    QCOMPARE(runInstaller(arguments), status(ExitCode::BadCommandLine));
 }
 
 void TestPayload::archivesAreSmall_data()

@@ -187,6 +187,18 @@ void InstallDriver::poll()
     }
 
     if (QMessageBox *box = openQuestion()) {
+        // A failure's warning has no Yes: it is read and closed.
+        QAbstractButton *ok = nullptr;
+        for (QAbstractButton *button : box->buttons()) {
+            if (box->buttonRole(button) == QMessageBox::AcceptRole)
+                ok = button;
+        }
+        if (ok && !m_warned) {
+            m_warned = true;
+            say({QStringLiteral("warned"), box->text()});
+            QTimer::singleShot(0, ok, [ok] { QTest::mouseClick(ok, Qt::LeftButton); });
+            return;
+        }
         const bool between = thread->outcome().results.size() == 1 && pid == 0;
         if (m_answerYes && (!m_answerBetween || between || m_window->workerEnded())) {
             m_answerYes = false;
@@ -215,6 +227,9 @@ void InstallDriver::poll()
     m_leaving = true;
     if (m_window->installState == CMVInstallWnd::StateFinished) {
         clickLater(m_window->installButton, QPoint(70, 20));
+    } else if (m_window->installState == CMVInstallWnd::StateFailed) {
+        // Nothing runs any more: the close button leaves without a question.
+        clickLater(m_window->findChild<CImageButton *>(), QPoint(10, 10));
     } else {
         m_answerYes = true;
         m_answerBetween = false;

@@ -89,6 +89,7 @@ private:
     bool m_answerYes = false; // answer the stop question when it shows
     bool m_answerBetween = false; // only once the first extractor has ended
     bool m_leaving = false;
+    bool m_warned = false; // a failure's warning was shown and closed
     bool m_endSeen = false;
     bool m_cancelSeen = false;
     QList<qint64> m_seen;

@@ -1,5 +1,7 @@
 #include "InstallScene.h"
 
+#include "CMVInstallWnd.h"
+#include "ExitCode.h"
 #include "Platform.h"
 #include "RootSnapshot.h"
 #include "TestArchives.h"
@@ -106,6 +108,18 @@ InstallDriver::Report InstallScene::run(InstallDriver::Params params) const
     return InstallDriver::run(params);
 }
 
+// The exit code each ending must give, as a POSIX parent sees it (low 8
+// bits): completed, stopped, or failed (any failure's code but those two).
+int InstallScene::expectedExitCode(const InstallDriver::Report &report)
+{
+    if (report.state == CMVInstallWnd::StateFinished)
+        return ExitCode::Completed;
+    if (report.cancelled)
+        return ExitCode::UserStopped & 0xff;
+    const int code = report.exitCode;
+    return code != ExitCode::Completed && code != (ExitCode::UserStopped & 0xff) ? code : -1;
+}
+
 QStringList InstallScene::problems(const InstallDriver::Report &report,
                                    const QString &leftOver) const
 {
@@ -114,7 +128,7 @@ QStringList InstallScene::problems(const InstallDriver::Report &report,
         found << QStringLiteral("the installer did not end in time");
     if (report.crashed)
         found << QStringLiteral("the installer crashed");
-    else if (report.exitCode != 0)
+    else if (report.exitCode != expectedExitCode(report))
         found << QStringLiteral("exit code %1").arg(report.exitCode);
     for (qint64 pid : report.extractors) {
         if (TestArchives::processAlive(pid))
@@ -122,7 +136,10 @@ QStringList InstallScene::problems(const InstallDriver::Report &report,
     }
     for (qint64 pid : InstallDriver::processesMentioning(m_base.path()))
         found << QStringLiteral("process %1 still runs on the scene").arg(pid);
-    if (report.opened.size() != 1)
+    // The program after Finished, the uninstaller after a stop; nothing after
+    // a failure.
+    const int opens = report.state == CMVInstallWnd::StateFailed && !report.cancelled ? 0 : 1;
+    if (report.opened.size() != opens)
         found << QStringLiteral("the shell was asked to open %1 things").arg(report.opened.size());
     if (report.succeeded && !report.cancelled && report.state != 2)
         found << QStringLiteral("a successful installation did not show Finished");

@@ -47,6 +47,7 @@ public:
     // "Program Files/Mirevale.discarded") whose new entries are no problem.
     QStringList problems(const InstallDriver::Report &report,
                          const QString &leftOver = QString()) const;
+    static int expectedExitCode(const InstallDriver::Report &report);
 
 private:
     QTemporaryDir m_base;

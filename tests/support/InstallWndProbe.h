@@ -26,6 +26,7 @@ public:
     using CMVInstallWnd::slideIndex;
     using CMVInstallWnd::timer1;
     using CMVInstallWnd::timer2;
+    using CMVInstallWnd::failure;
 
     using CMVInstallWnd::CreateShortcuts;
     using CMVInstallWnd::RegisterUninstall;
@@ -33,7 +34,7 @@ public:
     // The window has seen its worker end (finished() delivered).
     bool workerEnded() const
     {
-        return installState == StateFinished || installingStep == InstallingStep::WorkerDone
+        return installState == StateFinished || installState == StateFailed
                 || installingStep == InstallingStep::AskingWorkerDone
                 || installingStep == InstallingStep::Leaving;
     }

@@ -9,7 +9,7 @@
 #   - 安装完成 started the demo program (its last-run.txt);
 #   - the installed uninstall.exe leaves nothing of the product behind.
 # Then, with a payload large enough to take seconds: Yes to the stop question
-# exits 0 and leaves no extractor running; the installer killed during an
+# exits with 1602 and leaves no extractor running; the installer killed during an
 # extraction leaves no extractor either.
 #
 # Needs a display (scripts/test runs it under Xvfb) and the Windows build in
@@ -56,10 +56,10 @@ installer_window() {
     [ -n "$WID" ]
 }
 
-# start_installer FOLDER: starts the installer from the downloads folder
+# start_installer FOLDER [ARGUMENTS...]: starts the installer from the downloads folder
 # FOLDER (under C:\users\Public\Downloads) and finds its window.
 start_installer() {
-    "$RUN" "C:\\users\\Public\\Downloads\\$1\\MirevaleSetup.exe" &
+    "$RUN" "C:\\users\\Public\\Downloads\\$1\\MirevaleSetup.exe" "${@:2}" &
     INSTALLER=$!
     if ! wait_for 60 installer_window; then
         fail "the installer window appeared"
@@ -176,6 +176,84 @@ check "the shipped 7z.exe refuses without its own 7-Zip (exit $status)" test "$s
 check "the shipped 7z.exe ran nothing from MIREVALE_7ZIP or PATH" \
     test ! -e "$hostile/path/last-run.txt"
 
+# --- 2c. Nothing is loaded from the downloads folder or Qt's folders ----
+# The elevated installer starts from a folder its user can write, and the
+# static Qt's built-in prefix (C:\root\.cache\... on Windows) is a folder a
+# standard user can create. Plant a DLL that notes its own loading beside the
+# installer (Qt's plugin folders, and qttestability.dll, which Qt loads by
+# bare name for QT_LOAD_TESTABILITY or -testability, and thai.dll, which it
+# asks for when it lays out Thai text), under the prefix, under
+# QT_PLUGIN_PATH, QT_QPA_PLATFORM_PLUGIN_PATH and -platformpluginpath, and
+# under the Plugins= of a qt.conf beside the installer. The window must come
+# up and no marker appear. (Wine passes QT_* variables to Windows programs
+# only with a WINE prefix: WINEQT_PLUGIN_PATH arrives as QT_PLUGIN_PATH.)
+plant_src="$WORK/plant.c"
+cat >"$plant_src" <<'CEOF'
+#include <windows.h>
+/* Qt's plugin metadata for a "windows" platform plugin, so that a Qt that
+   scans plugin folders would take this file for its platform plugin. */
+__declspec(dllexport) const char qt_pluginMetaData[] = "QTMETADATA !\000\005\017\000\277\002x>"
+    "org.qt-project.Qt.QPA.QPlatformIntegrationFactoryInterface.5.3\003dFake\004\241dKeys"
+    "\201gwindows\377";
+__declspec(dllexport) const char *qt_plugin_query_metadata(void) { return qt_pluginMetaData; }
+__declspec(dllexport) void *qt_plugin_instance(void) { return 0; }
+__declspec(dllexport) void qt_testability_init(void) { }
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved)
+{
+    (void)reserved;
+    if (reason == DLL_PROCESS_ATTACH) {
+        wchar_t path[MAX_PATH + 8];
+        DWORD n = GetModuleFileNameW(self, path, MAX_PATH);
+        lstrcpyW(path + n, L".loaded");
+        CloseHandle(CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
+    }
+    return TRUE;
+}
+CEOF
+x86_64-w64-mingw32-gcc -shared -s -o "$WORK/plant.dll" "$plant_src"
+downloads="$DRIVE_C/users/Public/Downloads/Mirevale plant"
+# Qt's built-in prefix, a path from the root of the installer's drive.
+qt_prefix=$(strings -a "$BIN/MirevaleSetup.exe" | sed -n 's/^qt_prfxpath=\///p' | head -n 1)
+prefix_plugins="$DRIVE_C/$qt_prefix/plugins"
+prefix_top="$DRIVE_C/${qt_prefix%%/*}"
+check "the installer names Qt's built-in prefix" test -n "$qt_prefix" -a ! -e "$prefix_top"
+plant_roots=("$downloads" "$prefix_plugins" "$DRIVE_C/plant/env" "$DRIVE_C/plant/conf")
+plant_flat=("$DRIVE_C/plant/qpa" "$DRIVE_C/plant/cli")
+rm -rf "$DRIVE_C/plant"
+stage "Mirevale plant" "$BIN/tarvo.cab" "$BIN/data.cab"
+for root in "${plant_roots[@]}"; do
+    for folder in platforms imageformats styles platformthemes accessible iconengines \
+        platforminputcontexts generic; do
+        mkdir -p "$root/$folder"
+        cp "$WORK/plant.dll" "$root/$folder/q$folder.dll"
+    done
+    cp "$WORK/plant.dll" "$root/platforms/qwindows.dll"
+done
+for dir in "${plant_flat[@]}"; do
+    mkdir -p "$dir"
+    cp "$WORK/plant.dll" "$dir/qwindows.dll"
+done
+cp "$WORK/plant.dll" "$downloads/qttestability.dll"
+cp "$WORK/plant.dll" "$downloads/thai.dll" # Qt asks for libthai by bare name for Thai text
+printf '[Paths]\r\nPlugins=C:/plant/conf\r\n' >"$downloads/qt.conf"
+plant_markers() { find "$DRIVE_C" -name '*.dll.loaded' 2>/dev/null; }
+for how in env cli; do
+    plant_markers | while read -r marker; do rm -f "$marker"; done
+    if [ "$how" = env ]; then
+        WINEQT_PLUGIN_PATH='C:\plant\env' WINEQT_QPA_PLATFORM_PLUGIN_PATH='C:\plant\qpa' \
+            WINEQT_LOAD_TESTABILITY=1 start_installer "Mirevale plant"
+    else
+        # A log that cannot be made: the message box shows its Thai path.
+        start_installer "Mirevale plant" -platformpluginpath 'C:\plant\cli' -testability \
+            '/LOG=C:\plant\ภาษาไทย\setup.log'
+    fi
+    wineserver -k 2>/dev/null || true
+    wait "$INSTALLER" 2>/dev/null || true
+    check "planted DLLs ($how): none was loaded $(plant_markers | tr '\n' ' ')" \
+        test -z "$(plant_markers)"
+done
+rm -rf "$DRIVE_C/plant" "$prefix_top"
+
 # --- 3. Stopping, and killing, during a long extraction -----------------
 # Text-like data take 7-Zip seconds to decode, even on a fast machine; the
 # archive holds the Windows demo programs too, so the uninstaller that the
@@ -217,7 +295,8 @@ else
     fail "the stop question appeared"
 fi
 installer_exit 30
-check "Yes to the stop question exits 0 (got $STATUS)" test "$STATUS" = 0
+# 1602, stopped by the user; a Unix parent sees its low 8 bits, 66.
+check "Yes to the stop question exits 1602 (got $STATUS)" test "$STATUS" = 66
 check "after Yes no 7z.exe or 7za.exe runs" no_extractor
 # The uninstaller opened by the stop runs on its own; let it finish.
 wait_for 60 gone "$PROGRAM_DIR/uninstall.exe" || true
