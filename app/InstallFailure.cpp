@@ -33,6 +33,12 @@ InstallFailure InstallFailure::of(const CXCopyThread::Outcome &outcome, const QS
                                   .arg(what.join(QStringLiteral(", ")));
         failure.exitCode = ExitCode::PayloadMissing;
         return failure;
+    case Refusal::PayloadDamaged:
+        failure.message = tr("The installation file %1 is damaged or has been replaced. "
+                             "Please download the installer again.")
+                                  .arg(what.join(QStringLiteral(", ")));
+        failure.exitCode = ExitCode::PayloadDamaged;
+        return failure;
     case Refusal::ArchiveUnusable:
         failure.message = tr("The installation file %1 is damaged and cannot be opened. "
                              "Please download the installer again.")

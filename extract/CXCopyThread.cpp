@@ -1,6 +1,7 @@
 #include "CXCopyThread.h"
 
 #include "ArchiveCheck.h"
+#include "CPayloadSeal.h"
 #include "FolderHandle.h"
 #include "FolderWalk.h"
 #include "OldInstallRemoval.h"
@@ -101,8 +102,11 @@ void CXCopyThread::run()
         outcome.oldInstallation = hadOld ? OldInstallation::Intact : OldInstallation::None;
     });
 
+    // The payload is held from here to the end and checked against the seal.
+    CPayloadSeal seal(payloadFolder());
+
     // Without the whole payload nothing is changed.
-    const QString source = payloadFolder();
+    const QString source = seal.folder();
     const QString extractor = source + QStringLiteral("/" MIREVALE_EXTRACTOR);
     const QStringList archives {source + QStringLiteral("/" MIREVALE_PROGRAM_ARCHIVE),
                                 source + QStringLiteral("/" MIREVALE_DATA_ARCHIVE)};
@@ -113,11 +117,16 @@ void CXCopyThread::run()
     }
     if (!missing.isEmpty())
         return Refuse(Refusal::PayloadMissing, missing);
+    if (!seal.programsMatch())
+        return Refuse(Refusal::PayloadDamaged, seal.mismatched());
 
     // 1. Nor before both archives are known to open with the password
     // through the extractor that will unpack them,
     QVector<qint64> sizes;
-    if (!CheckArchives(extractor, archives, &sizes))
+    const bool usable = CheckArchives(extractor, archives, &sizes);
+    if (!stopNow() && !seal.archivesMatch())
+        return Refuse(Refusal::PayloadDamaged, seal.mismatched());
+    if (!usable)
         return;
 
     // 2. nor while the product runs or when the new installation does not

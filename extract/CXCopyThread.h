@@ -45,6 +45,9 @@ public:
     enum class Refusal {
         None,
         PayloadMissing, // 7z.exe, tarvo.cab or data.cab is missing
+        PayloadDamaged, // a file of the payload is damaged or replaced: not the one the
+                        // installer was sealed with (the installer's own name when it
+                        // was never sealed)
         ArchiveUnusable, // an archive did not list or test with the password
         FolderUnknown, // an all-users folder could not be found
         DataFolderUnsafe, // the data folder could not be made the installer's own
@@ -69,11 +72,12 @@ public:
     {
         Refusal refusal = Refusal::None;
         // What the refusal concerned: the missing payload files ("7z.exe",
-        // "tarvo.cab", ...), the archive that failed its check, the folders
-        // not found ("Common AppData", ...), the data folder, the running
-        // programs (full paths), the volume {root or mount point, megabytes
-        // needed, megabytes free}, or the folder that could not be set aside
-        // (FilesInUse: and the first file found open in it, when one was).
+        // "tarvo.cab", ...), those that do not match the seal, the archive
+        // that failed its check, the folders not found ("Common AppData",
+        // ...), the data folder, the running programs (full paths), the
+        // volume {root or mount point, megabytes needed, megabytes free}, or
+        // the folder that could not be set aside (FilesInUse: and the first
+        // file found open in it, when one was).
         QStringList refusedFor;
         OldInstallation oldInstallation = OldInstallation::Intact;
         // The folders an earlier run that was ended had left aside and this

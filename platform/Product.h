@@ -33,6 +33,8 @@
 #define MIREVALE_EXTRACTOR "7z.exe"
 #define MIREVALE_PROGRAM_ARCHIVE "tarvo.cab"
 #define MIREVALE_DATA_ARCHIVE "data.cab"
+// The stand-alone 7-Zip the front end runs on Windows, beside it.
+#define MIREVALE_SEVENZIP "7za.exe"
 // The password of both archives.
 #define MIREVALE_ARCHIVE_PASSWORD "#m8qzl#*&^%$!"
 

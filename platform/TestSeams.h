@@ -14,6 +14,7 @@
 
 #include "Platform.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -23,6 +24,12 @@ struct TestSeams
     // Where 7z.exe and the archives are taken from instead of the
     // installer's own folder; empty: the installer's folder.
     QString payloadDir;
+
+    // The seal the installer checks its payload against, in place of the
+    // one scripts/seal writes into the image: the table after the block's
+    // marker line ("sealed\n<size> <sha256> <name>\n...end\n"). Empty: the
+    // image's own block, which in a test program is never sealed.
+    QByteArray sealTable;
 
     // While set, programs the installer would open through the shell
     // (the installed program, the uninstaller) are handed to it instead,

@@ -28,7 +28,9 @@
 #include <algorithm>
 #include <memory>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -164,6 +166,11 @@ private slots:
     void hiddenFileStopsDeletion();
     void missingPayload_data();
     void missingPayload();
+    void payloadNotSealed_data();
+    void payloadNotSealed();
+    void sealedByScript_data();
+    void sealedByScript();
+    void payloadHeldWhileInstalling();
     void damagedArchive_data();
     void damagedArchive();
     void extractorOutcome_data();
@@ -187,7 +194,7 @@ private:
     QString programDir() const;
     QString dataDir() const;
     bool makePayload(const QString &password = TestArchives::installerPassword());
-    bool runToEnd(CXCopyThread &thread, int timeoutMs = 60000);
+    bool runToEnd(CXCopyThread &thread, int timeoutMs = 60000, bool sealed = true);
     bool makeSlowProgramArchive();
     void damagedAtRandom(const QString &damage);
 
@@ -259,12 +266,15 @@ bool TestExtract::makePayload(const QString &password)
             ;
 }
 
-// Starts the thread and blocks until it has ended; true when it ended in
+// Starts the thread on the payload in sourceDir, sealed as it is now unless
+// `sealed` is false, and blocks until it has ended; true when it ended in
 // time and emitted finished() once.
-bool TestExtract::runToEnd(CXCopyThread &thread, int timeoutMs)
+bool TestExtract::runToEnd(CXCopyThread &thread, int timeoutMs, bool sealed)
 {
     QSignalSpy finished(&thread, &QThread::finished);
     TestSeams::current().payloadDir = sourceDir;
+    if (sealed && !TestArchives::sealPayload(sourceDir))
+        return false;
     thread.start();
     return thread.wait(unsigned(timeoutMs)) && finished.count() == 1;
 }
@@ -451,6 +461,223 @@ void TestExtract::missingPayload()
     QVERIFY(thread.outcome().results.isEmpty());
     QVERIFY(!thread.outcome().succeeded());
     QVERIFY(!thread.outcome().stopped);
+}
+
+void TestExtract::payloadNotSealed_data()
+{
+    QTest::addColumn<QString>("change"); // what happens to the sealed payload
+    QTest::addColumn<QString>("refused"); // the file named; "" the installer itself
+
+    QTest::newRow("installer never sealed") << QStringLiteral("unsealed") << QString();
+    QTest::newRow("seal cut short") << QStringLiteral("cut") << QString();
+    QTest::newRow("tarvo.cab replaced")
+            << QStringLiteral("replace tarvo.cab") << QStringLiteral("tarvo.cab");
+    QTest::newRow("data.cab replaced")
+            << QStringLiteral("replace data.cab") << QStringLiteral("data.cab");
+    QTest::newRow("data.cab, one byte changed")
+            << QStringLiteral("flip data.cab") << QStringLiteral("data.cab");
+    QTest::newRow("7z.exe replaced") << QStringLiteral("plant 7z.exe") << QStringLiteral("7z.exe");
+#ifdef Q_OS_WIN
+    QTest::newRow("7za.exe replaced")
+            << QStringLiteral("plant 7za.exe") << QStringLiteral("7za.exe");
+#else
+    QTest::newRow("7z.exe a link to the sealed one")
+            << QStringLiteral("link 7z.exe") << QStringLiteral("7z.exe");
+#endif
+}
+
+// The installer runs and unpacks only the payload it was sealed with: an
+// installer without a seal, or a payload file of another size or content
+// than sealed, or no regular file, is refused before anything is deleted
+// or run; a program planted in the payload never runs.
+void TestExtract::payloadNotSealed()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, refused);
+
+    QVERIFY(writeTree(programDir(), oldProgram()));
+    QVERIFY(writeTree(dataDir(), oldData()));
+    QVERIFY(makePayload());
+    QVERIFY(TestArchives::sealPayload(sourceDir));
+    const QString file = sourceDir + QLatin1Char('/') + change.section(QLatin1Char(' '), 1);
+    const QString ran = source->path() + QStringLiteral("/planted-ran.txt");
+    if (change == QLatin1String("unsealed")) {
+        TestSeams::current().sealTable.clear();
+        refused = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    } else if (change == QLatin1String("cut")) {
+        TestSeams::current().sealTable.chop(4); // without "end\n"
+        refused = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    } else if (change.startsWith(QLatin1String("replace "))) {
+        // A sound archive with the password: the archives' check passes it.
+        QVERIFY(QFile::remove(file));
+        QVERIFY(TestArchives::makeArchive(file, source->path() + QStringLiteral("/content/data"),
+                                          TestArchives::installerPassword()));
+    } else if (change.startsWith(QLatin1String("flip "))) {
+        QFile archive(file);
+        QVERIFY(archive.open(QIODevice::ReadWrite));
+        const qint64 at = archive.size() - 1;
+        QVERIFY(archive.seek(at));
+        char byte = 0;
+        QVERIFY(archive.getChar(&byte));
+        QVERIFY(archive.seek(at));
+        QVERIFY(archive.putChar(char(byte ^ 1)));
+    } else if (change.startsWith(QLatin1String("plant "))) {
+        QVERIFY(QFile::remove(file));
+#ifdef Q_OS_WIN
+        // The stand-in records any extraction; its listings and tests go
+        // to no front end and fail.
+        QVERIFY(QFile::copy(QStringLiteral(MIREVALE_STANDIN_EXTRACTOR), file));
+        QVERIFY(TestArchives::writeFile(sourceDir + QStringLiteral("/stand-in.txt"),
+                                        source->path().toUtf8() + "/none.exe\n" + ran.toUtf8()
+                                                + "\nexit 0\n"));
+#else
+        QVERIFY(TestArchives::writeFile(
+                file,
+                "#!/bin/sh\necho ran >>'" + QFile::encodeName(ran) + "'\nexec '"
+                        + QFile::encodeName(TestArchives::frontEnd()) + "' \"$@\"\n"));
+        QVERIFY(QFile::setPermissions(file, QFile::permissions(file) | QFile::ExeOwner));
+#endif
+    } else if (change.startsWith(QLatin1String("link "))) {
+        const QString moved = source->path() + QStringLiteral("/elsewhere.exe");
+        QVERIFY(QFile::rename(file, moved));
+        QVERIFY(QFile::link(moved, file));
+    }
+
+    CXCopyThread thread;
+    QVERIFY(runToEnd(thread, 60000, false));
+
+    const CXCopyThread::Outcome outcome = thread.outcome();
+    QCOMPARE(outcome.refusal, CXCopyThread::Refusal::PayloadDamaged);
+    QCOMPARE(outcome.refusedFor, QStringList {refused});
+    QVERIFY(outcome.results.isEmpty());
+    QVERIFY(!outcome.succeeded());
+    QVERIFY(!QFileInfo::exists(ran));
+    QCOMPARE(readTree(programDir()), oldProgram());
+    QCOMPARE(readTree(dataDir()), oldData());
+}
+
+void TestExtract::sealedByScript_data()
+{
+    QTest::addColumn<bool>("changedAfterSealing");
+
+    QTest::newRow("payload as sealed") << false;
+    QTest::newRow("data.cab changed after sealing") << true;
+}
+
+// scripts/seal writes the seal into the program's own image, where the
+// installer finds it: a copy of this test program, sealed by the script
+// with a payload beside it, installs that payload, and refuses it once
+// changed. (The copy runs this same test function, finding the payload's
+// folder in MIREVALE_SEALED_PAYLOAD, with no seal of the test seams.)
+void TestExtract::sealedByScript()
+{
+    QFETCH(bool, changedAfterSealing);
+    const QByteArray sealed = qgetenv("MIREVALE_SEALED_PAYLOAD");
+    if (!sealed.isEmpty()) {
+        TestSeams::current().sealTable.clear();
+        sourceDir = QFile::decodeName(sealed);
+        CXCopyThread thread;
+        QVERIFY(runToEnd(thread, 60000, false));
+        QCOMPARE(thread.outcome().succeeded(), !changedAfterSealing);
+        QCOMPARE(thread.outcome().refusedFor,
+                 changedAfterSealing ? QStringList {QStringLiteral("data.cab")} : QStringList());
+        return;
+    }
+#ifdef Q_OS_WIN
+    QSKIP("scripts/seal runs on the build machine; the Windows stage seals the shipped installer");
+#else
+    QVERIFY(makePayload());
+    const QString copy = sourceDir + QStringLiteral("/tst_extract_sealed");
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+    QProcess seal;
+    seal.start(QStringLiteral(MIREVALE_SOURCE_DIR "/scripts/seal"),
+               {sourceDir, QStringLiteral("tst_extract_sealed")});
+    QVERIFY(seal.waitForFinished(30000));
+    QVERIFY2(seal.exitCode() == 0, seal.readAllStandardError().constData());
+    if (changedAfterSealing)
+        QVERIFY(TestArchives::writeFile(sourceDir + QStringLiteral("/data.cab"), "changed"));
+
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MIREVALE_SEALED_PAYLOAD"), sourceDir);
+    run.setProcessEnvironment(environment);
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(copy,
+              {QStringLiteral("sealedByScript:") + QString::fromUtf8(QTest::currentDataTag())});
+    QVERIFY(run.waitForFinished(60000));
+    QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0,
+             run.readAll().constData());
+#endif
+}
+
+// From its check to the end of the run the payload is held: on Windows no
+// one can write, rename or delete a file of it, or rename its folder, while
+// reading it still works; on Linux the descriptors are open (POSIX cannot
+// keep anyone out). All of it is let go when the run ends.
+void TestExtract::payloadHeldWhileInstalling()
+{
+    QVERIFY(makePayload());
+    QVERIFY(makeSlowProgramArchive());
+    QStringList names {QStringLiteral("7z.exe"), QStringLiteral("tarvo.cab"),
+                       QStringLiteral("data.cab")};
+#ifdef Q_OS_WIN
+    names << QStringLiteral("7za.exe");
+#else
+    // What this process holds open, by path.
+    const auto held = []() {
+        QStringList paths;
+        for (const QFileInfo &fd :
+             QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::AllEntries | QDir::System))
+            paths << fd.symLinkTarget();
+        return paths;
+    };
+#endif
+    CXCopyThread thread;
+    TestSeams::current().payloadDir = sourceDir;
+    QVERIFY(TestArchives::sealPayload(sourceDir));
+    thread.start();
+    const auto stopOnFailure = qScopeGuard([&thread] {
+        thread.requestInterruption();
+        thread.wait();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(thread.extractorProcessId() != 0 || thread.isFinished(), 60000);
+    QVERIFY(thread.extractorProcessId() != 0);
+
+    for (const QString &name : qAsConst(names)) {
+        const QString path = sourceDir + QLatin1Char('/') + name;
+#ifdef Q_OS_WIN
+        QFile file(path);
+        QVERIFY2(!file.open(QIODevice::ReadWrite), qPrintable(name));
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(name));
+        file.close();
+        QVERIFY2(!MoveFileExW(
+                         reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16()),
+                         reinterpret_cast<LPCWSTR>(
+                                 QDir::toNativeSeparators(path + QStringLiteral(".moved")).utf16()),
+                         0),
+                 qPrintable(name));
+        QVERIFY2(!DeleteFileW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16())),
+                 qPrintable(name));
+#else
+        QVERIFY2(held().contains(path), qPrintable(name));
+#endif
+    }
+#ifdef Q_OS_WIN
+    QVERIFY(!QDir().rename(sourceDir, sourceDir + QStringLiteral("-moved")));
+#else
+    QVERIFY(held().contains(sourceDir));
+#endif
+
+    thread.requestInterruption();
+    QVERIFY(thread.wait(10000));
+    QVERIFY(thread.outcome().stopped);
+#ifdef Q_OS_WIN
+    QVERIFY(QDir().rename(sourceDir, sourceDir + QStringLiteral("-moved")));
+#else
+    const QStringList after = held();
+    for (const QString &path : after)
+        QVERIFY2(!path.startsWith(sourceDir), qPrintable(path));
+#endif
 }
 
 void TestExtract::damagedArchive_data()
@@ -802,6 +1029,7 @@ void TestExtract::dataFolderPermissions()
     QVERIFY(makeSlowProgramArchive());
     CXCopyThread thread;
     TestSeams::current().payloadDir = sourceDir;
+    QVERIFY(TestArchives::sealPayload(sourceDir));
     thread.start();
     QTRY_VERIFY_WITH_TIMEOUT(thread.extractorProcessId() != 0 || thread.isFinished(), 60000);
     const bool extracting = thread.extractorProcessId() != 0;
@@ -835,6 +1063,7 @@ void TestExtract::dataFolderPermissions()
 
     CXCopyThread thread;
     TestSeams::current().payloadDir = sourceDir;
+    QVERIFY(TestArchives::sealPayload(sourceDir));
     thread.start();
     if (stop) {
         QTRY_VERIFY_WITH_TIMEOUT(thread.extractorProcessId() != 0 && QFileInfo(seen).size() > 0,
@@ -930,6 +1159,7 @@ void TestExtract::stopDuringExtraction()
     CXCopyThread thread;
     QSignalSpy finished(&thread, &QThread::finished);
     TestSeams::current().payloadDir = sourceDir;
+    QVERIFY(TestArchives::sealPayload(sourceDir));
     thread.start();
 
     // Wait until 7-Zip is writing, noting every process id below the worker.
@@ -996,6 +1226,7 @@ void TestExtract::stopDuringDeletion()
 
     CXCopyThread thread;
     TestSeams::current().payloadDir = sourceDir;
+    QVERIFY(TestArchives::sealPayload(sourceDir));
     thread.start();
     const auto stopOnFailure = qScopeGuard([&thread] {
         thread.requestInterruption();

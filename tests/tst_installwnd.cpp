@@ -222,6 +222,7 @@ QString TestInstallFlow::makePayload(Payload kind)
     QFile::copy(TestArchives::frontEnd(), dir + QStringLiteral("/7z.exe"));
     QFile::setPermissions(dir + QStringLiteral("/7z.exe"),
                           QFile::permissions(TestArchives::frontEnd()));
+    TestArchives::sealPayload(dir);
     return dir;
 }
 

@@ -77,6 +77,7 @@ int InstallDriver::drive(int argc, char **argv)
     const Fault fault = Fault(std::atoi(argv[2]));
     const int delayMs = std::atoi(argv[3]);
     const QString payloadDir = argc > 4 ? QUrl::fromPercentEncoding(argv[4]) : QString();
+    TestSeams::current().sealTable = argc > 5 ? QUrl::fromPercentEncoding(argv[5]).toUtf8() : "";
 
     QApplication app(argc, argv);
     QTranslator translator;
@@ -263,7 +264,8 @@ InstallDriver::Report InstallDriver::run(const Params &params)
                 + command;
     command << QCoreApplication::applicationFilePath() << QString::fromLatin1(driverSwitch)
             << QString::number(int(params.fault)) << QString::number(params.delayMs)
-            << QString::fromLatin1(QUrl::toPercentEncoding(params.payloadDir, "/"));
+            << QString::fromLatin1(QUrl::toPercentEncoding(params.payloadDir, "/"))
+            << QString::fromLatin1(QUrl::toPercentEncoding(QString::fromUtf8(params.sealTable)));
 
     QProcessEnvironment env = params.environment;
     env.insert(QStringLiteral("MIREVALE_SYSTEM_ROOT"), params.systemRoot);

@@ -38,6 +38,7 @@ public:
     {
         QString systemRoot;
         QString payloadDir;
+        QByteArray sealTable; // the payload's seal (TestSeams::sealTable)
         Fault fault = NoFault;
         int delayMs = 0; // after Install was pressed
         bool unprivileged = false; // run as nobody:nogroup (setpriv)

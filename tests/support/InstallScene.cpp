@@ -81,10 +81,12 @@ bool InstallScene::writeOldInstallation(int programFiles, int dataFiles)
 bool InstallScene::installPayload(const QString &programArchive, const QString &dataArchive)
 {
     const QString exe = m_setup + QStringLiteral("/7z.exe");
-    return QFile::copy(programArchive, m_setup + QStringLiteral("/tarvo.cab"))
+    const bool copied = QFile::copy(programArchive, m_setup + QStringLiteral("/tarvo.cab"))
             && QFile::copy(dataArchive, m_setup + QStringLiteral("/data.cab"))
             && QFile::copy(TestArchives::frontEnd(), exe)
             && QFile::setPermissions(exe, QFile::permissions(TestArchives::frontEnd()));
+    m_sealTable = copied ? TestArchives::sealTable(m_setup) : QByteArray();
+    return !m_sealTable.isEmpty();
 }
 
 bool InstallScene::giveToNobody()
@@ -105,6 +107,7 @@ InstallDriver::Report InstallScene::run(InstallDriver::Params params) const
 {
     params.systemRoot = m_root;
     params.payloadDir = m_setup;
+    params.sealTable = m_sealTable;
     return InstallDriver::run(params);
 }
 

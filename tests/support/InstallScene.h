@@ -30,7 +30,8 @@ public:
     bool prepareSystem(int bulkKeys = 0);
     // An old installation: files spread over folders in both places.
     bool writeOldInstallation(int programFiles, int dataFiles);
-    // 7z.exe and the two archives into the installer folder.
+    // 7z.exe and the two archives into the installer folder, sealed for the
+    // installations run() drives.
     bool installPayload(const QString &programArchive, const QString &dataArchive);
     // Hands everything to nobody:nogroup, for an unprivileged run.
     bool giveToNobody();
@@ -53,6 +54,7 @@ private:
     QTemporaryDir m_base;
     QString m_root;
     QString m_setup;
+    QByteArray m_sealTable;
     QMap<QString, QString> m_listing;
     QMap<QString, QString> m_registry;
 };

@@ -1,5 +1,8 @@
 #include "TestArchives.h"
 
+#include "TestSeams.h"
+
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -33,6 +36,33 @@ QString realSevenZip()
 QString frontEnd()
 {
     return QStringLiteral(MIREVALE_BIN_DIR "/7z.exe");
+}
+
+QByteArray sealTable(const QString &folder)
+{
+    QByteArray table("sealed\n");
+    for (const char *name : {"7z.exe",
+#ifdef Q_OS_WIN
+                             "7za.exe",
+#endif
+                             "tarvo.cab", "data.cab"}) {
+        QFile file(folder + QLatin1Char('/') + QLatin1String(name));
+        if (!file.exists())
+            continue;
+        if (!file.open(QIODevice::ReadOnly))
+            return QByteArray();
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        if (!hash.addData(&file))
+            return QByteArray();
+        table += QByteArray::number(file.size()) + ' ' + hash.result().toHex() + ' ' + name + '\n';
+    }
+    return table + "end\n";
+}
+
+bool sealPayload(const QString &folder)
+{
+    TestSeams::current().sealTable = sealTable(folder);
+    return !TestSeams::current().sealTable.isEmpty();
 }
 
 bool makeArchive(const QString &archive, const QString &folder, const QString &password,

@@ -24,6 +24,15 @@ QString frontEnd();
 bool makeArchive(const QString &archive, const QString &folder, const QString &password,
                  const QStringList &extraSwitches = QStringList());
 
+// The seal of the payload in `folder`, as scripts/seal writes it into an
+// installer: the size and SHA-256 of each of 7z.exe, (Windows) 7za.exe,
+// tarvo.cab and data.cab that is there.
+QByteArray sealTable(const QString &folder);
+// Seals the payload in `folder` for this process's installations (the test
+// seams' table); seal again after changing it. False when a file could not
+// be read.
+bool sealPayload(const QString &folder);
+
 // Writes `text` into the file `path`, creating missing parent folders.
 bool writeFile(const QString &path, const QByteArray &text);
 

@@ -8,6 +8,7 @@
 #   - the three shortcuts, read by an independent parser (lnkinfo);
 #   - 安装完成 started the demo program (its last-run.txt);
 #   - the installed uninstall.exe leaves nothing of the product behind.
+# A 7za.exe planted beside the installer never runs.
 # Then, with a payload large enough to take seconds: Yes to the stop question
 # exits with 1602 and leaves no extractor running; the installer killed during an
 # extraction leaves no extractor either.
@@ -33,6 +34,7 @@ UNINSTALL_KEY='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Unin
 CHECKS_NAME=e2e
 # shellcheck source=tests/windows/checks.sh
 . "$ROOT/tests/windows/checks.sh"
+not() { ! "$@"; }
 # wait_for SECONDS COMMAND...: polls the condition every 0.1 s until the
 # deadline; false when it never held.
 wait_for() {
@@ -254,6 +256,26 @@ for how in env cli; do
 done
 rm -rf "$DRIVE_C/plant" "$prefix_top"
 
+# --- 2d. A program planted under 7-Zip's name never runs ----------------
+# Anyone who can write to the downloads folder can swap 7za.exe, which the
+# elevated front end runs. The installer's seal names the shipped 7za.exe: a
+# planted one (the demo program, which notes every start in last-run.txt) is
+# refused before anything runs. An installer that did not refuse would start
+# 7z.exe for the archives' check within a second of Install; nothing may
+# start in 15 s.
+planted="$DRIVE_C/users/Public/Downloads/Mirevale planted"
+stage "Mirevale planted" "$BIN/tarvo.cab" "$BIN/data.cab"
+cp "$BUILD/tools/payload/$NAME.exe" "$planted/7za.exe"
+start_installer "Mirevale planted"
+click 45 396
+click 329 397
+extractor_started() { running '\\7z\.exe' || running '7za\.exe'; }
+check "with a planted 7za.exe no extractor starts" not wait_for 15 extractor_started
+pkill -KILL -f -i 'MirevaleSetup\.exe' || true
+wait "$INSTALLER" 2>/dev/null || true
+check "the planted 7za.exe never ran" test ! -e "$planted/last-run.txt"
+check "with a planted 7za.exe nothing was installed" test ! -e "$PROGRAM_DIR/$NAME.exe"
+
 # --- 3. Stopping, and killing, during a long extraction -----------------
 # Text-like data take 7-Zip seconds to decode, even on a fast machine; the
 # archive holds the Windows demo programs too, so the uninstaller that the
@@ -270,6 +292,9 @@ for part in tarvo data; do
         "$big/$part.cab" '*' >/dev/null)
 done
 stage "Mirevale big" "$big/tarvo.cab" "$big/data.cab"
+# A payload of our own: the installer installs it only once sealed with it
+# (which, outside this test, comes before signing the installer).
+"$ROOT/scripts/seal" "$DRIVE_C/users/Public/Downloads/Mirevale big" >/dev/null
 
 # The extraction itself, not the checks before it: under Wine a process
 # killed while one of its children is still starting up leaves that child

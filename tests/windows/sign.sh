@@ -6,6 +6,7 @@
 #   - with the right ones, MirevaleSetup.exe, 7z.exe and the demo programs
 #     inside tarvo.cab carry a SHA-256 signature that osslsigncode verifies
 #     against that certificate, and against no other;
+#   - the signed installer carries the seal of the signed payload;
 #   - one changed byte breaks the signature.
 # Leaves build-windows signed with the throwaway certificate: the tests that
 # follow run the signed programs. scripts/sign with the publisher's own
@@ -85,6 +86,16 @@ for file in "${signed[@]}"; do
 done
 check "MirevaleSetup.exe does not verify against another certificate" \
     not verified "$BIN/MirevaleSetup.exe" "$WORK/server.pem"
+
+# The seal inside the signed installer names the payload as it was signed:
+# sealed after the payload's signatures, before the installer's own.
+sealed() {
+    grep -qaF -- "$(stat -c %s "$BIN/$1") $(sha256sum -b "$BIN/$1" | cut -d' ' -f1) $1" \
+        "$BIN/MirevaleSetup.exe"
+}
+for name in 7z.exe 7za.exe tarvo.cab data.cab; do
+    check "the signed installer's seal holds the signed $name" sealed "$name"
+done
 
 cp "$BIN/MirevaleSetup.exe" "$WORK/changed.exe"
 size=$(stat -c %s "$WORK/changed.exe")

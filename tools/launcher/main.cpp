@@ -31,7 +31,7 @@ namespace {
 const char *const kUsage = "usage: 7z.exe <command> [<switches>...] <archive> [<names>...]\n"
                            "Accepts 7-Zip's command line, including the legacy -yo<folder>,\n"
 #if defined(_WIN32) && !defined(MIREVALE_LAUNCHER_TEST_BUILD)
-                           "and runs the 7-Zip beside it (7z-real.exe or 7za.exe).\n";
+                           "and runs the 7-Zip beside it (7za.exe).\n";
 #else
                            "and runs the real 7-Zip (set MIREVALE_7ZIP to choose one).\n";
 #endif
@@ -281,10 +281,11 @@ std::wstring environment(const wchar_t *name)
 }
 #endif
 
-// The real 7-Zip, by full path, from this program's own folder:
-// 7z-real.exe (7-Zip's 7z.exe renamed, its 7z.dll beside it), else 7za.exe
-// (the stand-alone console 7-Zip); never this program itself. Empty when
-// there is none.
+// The real 7-Zip, by full path, from this program's own folder: 7za.exe,
+// the stand-alone console 7-Zip, which loads no 7-Zip plugin (7z.dll or a
+// codec); never this program itself. The installer checks 7za.exe against
+// its seal and holds it unchanged while it runs; nothing else in the folder
+// is ever run. Empty when there is none.
 std::wstring findSevenZip(const std::wstring &self, std::string &error)
 {
     std::vector<std::wstring> candidates;
@@ -295,15 +296,13 @@ std::wstring findSevenZip(const std::wstring &self, std::string &error)
 #endif
     const std::wstring folder = folderOf(self);
     if (candidates.empty() && !folder.empty()) {
-        for (const wchar_t *name : {L"7z-real.exe", L"7za.exe"})
-            candidates.push_back(folder + L"\\" + name);
+        candidates.push_back(folder + L"\\7za.exe");
     }
     for (const std::wstring &candidate : candidates) {
         if (isFile(candidate) && !sameFile(candidate, self))
             return candidate;
     }
-    error = "no 7-Zip found: put 7z-real.exe (7-Zip's 7z.exe with its 7z.dll) or 7za.exe "
-            "beside 7z.exe";
+    error = "no 7-Zip found: put 7za.exe beside 7z.exe";
     return std::wstring();
 }
 
