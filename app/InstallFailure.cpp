@@ -1,6 +1,7 @@
 #include "InstallFailure.h"
 
 #include "ExitCode.h"
+#include "Platform.h"
 
 #include <QCoreApplication>
 
@@ -56,6 +57,32 @@ InstallFailure InstallFailure::of(const CXCopyThread::Outcome &outcome, const QS
                                   .arg(first(what));
         failure.exitCode = ExitCode::DataFolderUnsafe;
         return failure;
+    case Refusal::DiskFull: // {drive or mount point, MB needed, MB free}
+        failure.message = tr("Not enough space on drive %1: the installation needs %2 MB, "
+                             "%3 MB are free. Free some space, then try again.")
+                                  .arg(what.value(0), what.value(1), what.value(2));
+        failure.exitCode = ExitCode::DiskFull;
+        failure.retryable = true;
+        return failure;
+    case Refusal::ProductRunning: // the running programs' paths
+        failure.message = tr("Please close %1 first, then try again.").arg(productName);
+        failure.exitCode = ExitCode::ProductRunning;
+        failure.retryable = true;
+        return failure;
+    case Refusal::FilesInUse: // {folder, the first file found open in it (if any)}
+    case Refusal::FolderNotMovable: { // {folder}
+        const QString file = what.value(1, first(what));
+        const QStringList programs = Platform::programsUsing(file);
+        failure.message = programs.isEmpty()
+                ? tr("The file %1 is in use. Please close the program that uses it, "
+                     "then try again.")
+                          .arg(file)
+                : tr("The file %1 is in use by %2. Please close it, then try again.")
+                          .arg(file, programs.join(QStringLiteral(", ")));
+        failure.exitCode = ExitCode::FilesInUse;
+        failure.retryable = outcome.refusal == Refusal::FilesInUse;
+        return failure;
+    }
     }
 
     if (outcome.stopped) {
@@ -74,6 +101,5 @@ InstallFailure InstallFailure::of(const CXCopyThread::Outcome &outcome, const QS
                 : tr("Unpacking %1 did not complete. Please try again.").arg(result.archive);
         return failure;
     }
-    Q_UNUSED(productName)
     return failure;
 }

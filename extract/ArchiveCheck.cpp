@@ -60,7 +60,22 @@ QString ArchiveCheck::firstFile(const QByteArray &listing)
     return firstEmpty;
 }
 
-int ArchiveCheck::firstUnusable(const QStringList &archives) const
+qint64 ArchiveCheck::unpackedSize(const QByteArray &listing)
+{
+    qint64 total = 0;
+    bool inEntries = false;
+    for (QByteArray line : listing.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (!inEntries)
+            inEntries = line == "----------";
+        else if (line.startsWith("Size = "))
+            total += qMax(Q_INT64_C(0), line.mid(7).toLongLong());
+    }
+    return total;
+}
+
+int ArchiveCheck::firstUnusable(const QStringList &archives, QVector<qint64> *unpackedSizes) const
 {
     const QStringList common {QStringLiteral("-t7z"), QStringLiteral("-sccUTF-8"),
                               QStringLiteral("-p%1").arg(ExtractorRun::password())};
@@ -72,6 +87,11 @@ int ArchiveCheck::firstUnusable(const QStringList &archives) const
     const QVector<int> listCodes = runSideBySide(listings, &listed);
     if (m_stopNow())
         return -1;
+    if (unpackedSizes) {
+        unpackedSizes->clear();
+        for (int i = 0; i < archives.size(); ++i)
+            *unpackedSizes << (listCodes.at(i) == 0 ? unpackedSize(listed.at(i)) : 0);
+    }
 
     QVector<bool> usable(archives.size(), false);
     QVector<QStringList> tests;

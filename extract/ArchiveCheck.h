@@ -21,14 +21,20 @@ public:
     ArchiveCheck(const QString &extractor, std::function<bool()> stopNow);
 
     // The index of the first archive that failed its check; -1 when all
-    // passed, or when the check was stopped.
-    int firstUnusable(const QStringList &archives) const;
+    // passed, or when the check was stopped. `unpackedSizes`, when given,
+    // gets each archive's unpacked size from its listing (0 for one that did
+    // not list).
+    int firstUnusable(const QStringList &archives, QVector<qint64> *unpackedSizes = nullptr) const;
 
     // The first file of a technical listing ("l -slt"), in the archive's own
     // order: the first entry after the "----------" line that is no folder,
     // preferring one with data (an empty file proves nothing about the
     // password). Empty when the archive holds no file.
     static QString firstFile(const QByteArray &listing);
+
+    // The bytes a technical listing's entries take once unpacked: the sum of
+    // their "Size = " lines after the "----------" line.
+    static qint64 unpackedSize(const QByteArray &listing);
 
 private:
     QVector<int> runSideBySide(const QVector<QStringList> &commands,

@@ -10,7 +10,8 @@
 
 CInstallPaths::CInstallPaths(const QString &productName)
     : m_productName(productName)
-    , m_programFolder(Platform::systemRoot() + QStringLiteral(MIREVALE_PROGRAM_FILES "/") + folderName())
+    , m_programFolder(Platform::systemRoot() + QStringLiteral(MIREVALE_PROGRAM_FILES "/")
+                      + folderName())
 { }
 
 CInstallPaths CInstallPaths::resolve(const QString &productName)
@@ -25,12 +26,12 @@ CInstallPaths CInstallPaths::resolve(const QString &productName)
         QString value;
         Platform::StandardFolder standard;
         QString *folder;
-    } folders[] = {{QStringLiteral(MIREVALE_COMMON_APPDATA), Platform::StandardFolder::CommonAppData,
-                    &paths.m_commonAppData},
-                   {QStringLiteral(MIREVALE_COMMON_DESKTOP), Platform::StandardFolder::CommonDesktop,
-                    &paths.m_desktop},
-                   {QStringLiteral(MIREVALE_COMMON_PROGRAMS), Platform::StandardFolder::CommonPrograms,
-                    &paths.m_programs}};
+    } folders[] = {{QStringLiteral(MIREVALE_COMMON_APPDATA),
+                    Platform::StandardFolder::CommonAppData, &paths.m_commonAppData},
+                   {QStringLiteral(MIREVALE_COMMON_DESKTOP),
+                    Platform::StandardFolder::CommonDesktop, &paths.m_desktop},
+                   {QStringLiteral(MIREVALE_COMMON_PROGRAMS),
+                    Platform::StandardFolder::CommonPrograms, &paths.m_programs}};
     for (const auto &folder : folders) {
         *folder.folder = usableFolder(shellFolders->value(folder.value, QString()).toString());
         if (folder.folder->isEmpty())

@@ -3,8 +3,10 @@
 #include "ArchiveCheck.h"
 #include "CPayloadSeal.h"
 #include "FolderHandle.h"
+#include "FolderWalk.h"
 #include "OldInstallRemoval.h"
 #include "Platform.h"
+#include "PreflightCheck.h"
 #include "Product.h"
 #include "TestSeams.h"
 
@@ -91,11 +93,19 @@ void CXCopyThread::run()
     if (!paths.isComplete())
         return Refuse(Refusal::FolderUnknown, paths.missing());
 
+    // What an earlier run that was ended left aside is put back first.
+    InstallationSwap swap(paths, [this] { return stopNow(); });
+    const QStringList restored = swap.recoverLeftovers();
+    const bool hadOld = swap.oldInstallationFound();
+    Update([&](Outcome &outcome) {
+        outcome.restoredAtStart = restored;
+        outcome.oldInstallation = hadOld ? OldInstallation::Intact : OldInstallation::None;
+    });
+
     // The payload is held from here to the end and checked against the seal.
     CPayloadSeal seal(payloadFolder());
 
-    // Without the whole payload the old installation is left as it is: it
-    // could not be put back.
+    // Without the whole payload nothing is changed.
     const QString source = seal.folder();
     const QString extractor = source + QStringLiteral("/" MIREVALE_EXTRACTOR);
     const QStringList archives {source + QStringLiteral("/" MIREVALE_PROGRAM_ARCHIVE),
@@ -110,40 +120,38 @@ void CXCopyThread::run()
     if (!seal.programsMatch())
         return Refuse(Refusal::PayloadDamaged, seal.mismatched());
 
-    // 1. Nor is anything deleted before both archives are known to open with
-    // the password through the extractor that will unpack them.
-    const bool usable = CheckArchives(extractor, archives);
+    // 1. Nor before both archives are known to open with the password
+    // through the extractor that will unpack them,
+    QVector<qint64> sizes;
+    const bool usable = CheckArchives(extractor, archives, &sizes);
     if (!stopNow() && !seal.archivesMatch())
         return Refuse(Refusal::PayloadDamaged, seal.mismatched());
     if (!usable)
         return;
 
-    // 2. The data folder is made the installer's own before its content is
-    // touched, and stays open until the run ends; then it inherits again.
-    const OldInstallRemoval removal([this] { return stopNow(); });
-    const FolderHandle appData = FolderHandle::open(paths.commonAppData());
-    const FolderHandle data
-            = appData.isValid() ? removal.secureDataFolder(appData) : FolderHandle();
-    if (!data.isValid())
-        return stopNow() ? MarkStopped() : Refuse(Refusal::DataFolderUnsafe, {paths.dataFolder()});
-    const InheritOnExit inherit(data, appData);
+    // 2. nor while the product runs or when the new installation does not
+    // fit beside the old one.
+    if (!CheckBeforeChanges(paths, sizes))
+        return;
 
-    // 3. The old installation goes.
-    const OldInstallRemoval::Result removed = removal.remove(paths.programFolder(), data);
-    if (stopNow())
-        return MarkStopped();
+    // 3. The old installation is set aside, whole.
+    if (!SetAside(swap))
+        return;
 
-    // 4. Both archives are unpacked.
-    Extract(extractor, archives, paths, removed.programFreeOfLinks, removed.dataFreeOfLinks);
+    // 4. Both archives are unpacked into fresh folders; then the old
+    // installation goes, or, on a failure or a stop, comes back.
+    const bool installed = InstallNew(extractor, archives, paths, swap);
+    Finish(swap, installed, hadOld);
 }
 
 // True when both archives passed; otherwise the run is refused or stopped.
-bool CXCopyThread::CheckArchives(const QString &extractor, const QStringList &archives)
+bool CXCopyThread::CheckArchives(const QString &extractor, const QStringList &archives,
+                                 QVector<qint64> *sizes)
 {
     QElapsedTimer checking;
     checking.start();
     const int unusable
-            = ArchiveCheck(extractor, [this] { return stopNow(); }).firstUnusable(archives);
+            = ArchiveCheck(extractor, [this] { return stopNow(); }).firstUnusable(archives, sizes);
     if (stopNow()) {
         MarkStopped();
         return false;
@@ -157,9 +165,105 @@ bool CXCopyThread::CheckArchives(const QString &extractor, const QStringList &ar
     return true;
 }
 
-// The second archive is extracted whatever became of the first, unless the
-// installation is being stopped.
-void CXCopyThread::Extract(const QString &extractor, const QStringList &archives,
+// True when no program of the product runs and the payload fits.
+bool CXCopyThread::CheckBeforeChanges(const CInstallPaths &paths, const QVector<qint64> &sizes)
+{
+    const QStringList folders {paths.programFolder(), paths.dataFolder()};
+    const QStringList running = PreflightCheck::runningPrograms(folders);
+    if (!running.isEmpty()) {
+        Refuse(Refusal::ProductRunning, running);
+        return false;
+    }
+    const QStringList volume = PreflightCheck::tooLittleSpace(folders, sizes);
+    if (!volume.isEmpty()) {
+        Refuse(Refusal::DiskFull, volume);
+        return false;
+    }
+    if (stopNow()) {
+        MarkStopped();
+        return false;
+    }
+    return true;
+}
+
+// True when the old installation's folders are aside (or there were none).
+bool CXCopyThread::SetAside(InstallationSwap &swap)
+{
+    QString folder, file;
+    switch (swap.setAside(&folder, &file)) {
+    case InstallationSwap::SetAside::Done:
+        return true;
+    case InstallationSwap::SetAside::Stopped:
+        MarkStopped();
+        return false;
+    case InstallationSwap::SetAside::InUse:
+        Refuse(Refusal::FilesInUse,
+               file.isEmpty() ? QStringList {folder} : QStringList {folder, file});
+        return false;
+    case InstallationSwap::SetAside::Failed:
+        break;
+    }
+    Refuse(Refusal::FolderNotMovable, {folder});
+    return false;
+}
+
+// True when both archives were unpacked into the fresh folders.
+bool CXCopyThread::InstallNew(const QString &extractor, const QStringList &archives,
+                              const CInstallPaths &paths, InstallationSwap &swap)
+{
+    // The fresh data folder is the installer's own before anything goes into
+    // it, and stays open until the extraction ends; then it inherits again.
+    const OldInstallRemoval removal([this] { return stopNow(); });
+    const FolderHandle appData = FolderHandle::open(paths.commonAppData());
+    const FolderHandle data
+            = appData.isValid() ? removal.secureDataFolder(appData) : FolderHandle();
+    if (!data.isValid()) {
+        if (stopNow())
+            MarkStopped();
+        else
+            Refuse(Refusal::DataFolderUnsafe, {paths.dataFolder()});
+        return false;
+    }
+    const InheritOnExit inherit(data, appData);
+
+    // The machine's hidden entries move over; the walk then removes any
+    // link among them and gives their folders the installer's permissions.
+    swap.moveKeptEntries();
+    FolderWalk kept({/*keepHidden*/ true, /*protectKept*/ true}, [this] { return stopNow(); });
+    kept.empty(data);
+    if (stopNow()) {
+        MarkStopped();
+        return false;
+    }
+    return Extract(extractor, archives, paths, true, kept.isClean());
+}
+
+// Removes the old installation after a complete one, puts it back otherwise.
+void CXCopyThread::Finish(InstallationSwap &swap, bool installed, bool hadOldInstallation)
+{
+    if (installed) {
+        swap.commit(); // what stays is removed by the next run
+        Update([hadOldInstallation](Outcome &outcome) {
+            outcome.oldInstallation
+                    = hadOldInstallation ? OldInstallation::Replaced : OldInstallation::None;
+        });
+        return;
+    }
+    const bool aside = swap.programSetAside() || swap.dataSetAside();
+    const bool whole = swap.rollBack();
+    Update([=](Outcome &outcome) {
+        if (!hadOldInstallation)
+            outcome.oldInstallation = OldInstallation::None;
+        else if (!whole)
+            outcome.oldInstallation = OldInstallation::NotRestored;
+        else
+            outcome.oldInstallation = aside ? OldInstallation::Restored : OldInstallation::Intact;
+    });
+}
+
+// True when both archives were unpacked; the second is not tried after the
+// first failed, nor when the installation is being stopped.
+bool CXCopyThread::Extract(const QString &extractor, const QStringList &archives,
                            const CInstallPaths &paths, bool programFreeOfLinks,
                            bool dataFreeOfLinks)
 {
@@ -176,14 +280,21 @@ void CXCopyThread::Extract(const QString &extractor, const QStringList &archives
     const ExtractResult first
             = extractorRun.extract(archives.at(0), programDir, programFreeOfLinks && programFolder);
     Update([&first](Outcome &outcome) { outcome.results.append(first); });
-    if (first.outcome == ExtractResult::Stopped || stopNow())
-        return MarkStopped();
+    if (first.outcome == ExtractResult::Stopped || stopNow()) {
+        MarkStopped();
+        return false;
+    }
+    if (!first.succeeded())
+        return false;
 
     const ExtractResult second
             = extractorRun.extract(archives.at(1), paths.dataFolder(), dataFreeOfLinks);
     Update([&second](Outcome &outcome) { outcome.results.append(second); });
-    if (second.outcome == ExtractResult::Stopped)
+    if (second.outcome == ExtractResult::Stopped || stopNow()) {
         MarkStopped();
+        return false;
+    }
+    return second.succeeded();
 }
 
 void CXCopyThread::Update(const std::function<void(Outcome &)> &change)

@@ -2,6 +2,7 @@
 
 #include "CInstallPaths.h"
 #include "ExtractorRun.h"
+#include "InstallationSwap.h"
 
 #include <QMutex>
 #include <QString>
@@ -12,21 +13,26 @@
 #include <atomic>
 #include <functional>
 
-// The installer's worker: checks that both archives open with the password
-// (ArchiveCheck), removes the previous installation (OldInstallRemoval: the
-// program folder; the data folder is emptied, never removed) and unpacks
-// tarvo.cab into the program folder and data.cab into the data folder by
-// running the 7z.exe that lies beside the installer (ExtractorRun).
+// The installer's worker: puts back what an earlier run that was ended left
+// aside, checks that both archives open with the password (ArchiveCheck),
+// that no program of the product runs and that the new installation fits
+// beside the old one (PreflightCheck), sets the old installation aside
+// (InstallationSwap: the program folder and the data folder renamed on their
+// own volumes) and unpacks tarvo.cab into a fresh program folder and
+// data.cab into a fresh data folder by running the 7z.exe that lies beside
+// the installer (ExtractorRun). Only once both are unpacked are the old
+// folders removed; on a failure or a stop the new folders are removed and
+// the old ones put back.
 //
-// The data folder belongs to the installer while it works: it is created, or
-// reset, with permissions that let no standard user write into it, held open
+// The data folder belongs to the installer while it works: it is created
+// with permissions that let no standard user write into it, held open
 // through the extraction, and given back the permissions it inherits however
-// the run ends.
+// the run ends. The hidden entries of the old one move into it.
 //
 // The window starts it, may ask it to stop with requestInterruption() (never
-// QThread::terminate()): a running extractor is killed at once and
-// everything left is skipped, the deletion included; what was already
-// deleted or extracted stays. The window reads outcome() after finished().
+// QThread::terminate()): a running extractor is killed at once, the old
+// installation put back, and the run ends. The window reads outcome() after
+// finished().
 class CXCopyThread : public QThread
 {
     Q_OBJECT
@@ -34,7 +40,8 @@ class CXCopyThread : public QThread
 public:
     using ExtractResult = ExtractorRun::Result;
 
-    // Why a run did nothing at all: nothing was deleted, nothing extracted.
+    // Why a run did nothing: nothing was extracted, and the old
+    // installation is as it was (see Outcome::oldInstallation).
     enum class Refusal {
         None,
         PayloadMissing, // 7z.exe, tarvo.cab or data.cab is missing
@@ -43,7 +50,21 @@ public:
                         // was never sealed)
         ArchiveUnusable, // an archive did not list or test with the password
         FolderUnknown, // an all-users folder could not be found
-        DataFolderUnsafe // the data folder could not be made the installer's own
+        DataFolderUnsafe, // the data folder could not be made the installer's own
+        ProductRunning, // a program runs from the program or the data folder
+        DiskFull, // the new installation does not fit beside the old one
+        FilesInUse, // a folder could not be set aside: something in it is open
+        FolderNotMovable // a folder could not be set aside for another reason
+    };
+
+    // What became of the installation that was there before the run.
+    enum class OldInstallation {
+        None, // there was none: a failure or a stop leaves no folder behind
+        Intact, // nothing of it was changed
+        Replaced, // the new installation took its place
+        Restored, // it was set aside and put back after a failure or a stop
+        NotRestored // it could not all be put back: what is left lies in
+                    // "<folder>.previous", which the next run puts back
     };
 
     // How a run ended; complete once finished() has been emitted.
@@ -52,9 +73,16 @@ public:
         Refusal refusal = Refusal::None;
         // What the refusal concerned: the missing payload files ("7z.exe",
         // "tarvo.cab", ...), those that do not match the seal, the archive
-        // that failed its check, the folders
-        // not found ("Common AppData", ...) or the data folder.
+        // that failed its check, the folders not found ("Common AppData",
+        // ...), the data folder, the running programs (full paths), the
+        // volume {root or mount point, megabytes needed, megabytes free}, or
+        // the folder that could not be set aside (FilesInUse: and the first
+        // file found open in it, when one was).
         QStringList refusedFor;
+        OldInstallation oldInstallation = OldInstallation::Intact;
+        // The folders an earlier run that was ended had left aside and this
+        // one put back before anything else.
+        QStringList restoredAtStart;
         // One entry per extraction attempted, in order (first tarvo.cab,
         // then data.cab).
         QVector<ExtractResult> results;
@@ -85,11 +113,17 @@ protected:
 
 private:
     bool stopNow() const { return isInterruptionRequested(); }
-    bool CheckArchives(const QString &extractor, const QStringList &archives);
-    void Extract(const QString &extractor, const QStringList &archives, const CInstallPaths &paths,
+    bool CheckArchives(const QString &extractor, const QStringList &archives,
+                       QVector<qint64> *sizes);
+    bool CheckBeforeChanges(const CInstallPaths &paths, const QVector<qint64> &sizes);
+    bool SetAside(InstallationSwap &swap);
+    bool InstallNew(const QString &extractor, const QStringList &archives,
+                    const CInstallPaths &paths, InstallationSwap &swap);
+    bool Extract(const QString &extractor, const QStringList &archives, const CInstallPaths &paths,
                  bool programFreeOfLinks, bool dataFreeOfLinks);
     void Update(const std::function<void(Outcome &)> &change);
     void Refuse(Refusal refusal, const QStringList &what);
+    void Finish(InstallationSwap &swap, bool installed, bool hadOldInstallation);
     void MarkStopped();
 
     CInstallPaths m_paths;

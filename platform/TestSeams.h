@@ -36,6 +36,10 @@ struct TestSeams
     // with the rights they would run with, and nothing is started.
     std::function<void(const QString &path, Platform::ShellOpenAs as)> shellOpen;
 
+    // While set, the free space the worker's check before unpacking sees on
+    // the volume of a path (Platform::freeSpace otherwise).
+    std::function<qint64(const QString &path)> freeSpace;
+
     // The seams of this process. Tests set them before the installation
     // starts and reset them (current() = TestSeams()) when done.
     static TestSeams &current();

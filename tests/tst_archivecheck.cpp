@@ -76,49 +76,56 @@ void TestArchiveCheck::firstFile_data()
 {
     QTest::addColumn<QByteArray>("listing"); // what "l -slt" prints
     QTest::addColumn<QString>("first");
+    QTest::addColumn<qint64>("unpacked"); // the sum of the entries' sizes
 
     const QByteArray header = "7-Zip 23.01\n\nListing archive: a.cab\n\n--\nPath = a.cab\n"
                               "Type = 7z\nPhysical Size = 300\nSolid = +\nBlocks = 1\n\n"
                               "----------\n";
     QTest::newRow("file with data first") << header
                     + "Path = one.txt\nSize = 3\nFolder = -\n\nPath = two.txt\nSize = 3\n"
-                      "Folder = -\n" << QStringLiteral("one.txt");
+                      "Folder = -\n" << QStringLiteral("one.txt")
+                                          << qint64(6);
     QTest::newRow("folders come first") << header
                     + "Path = lessons\nSize = 0\nFolder = +\n\nPath = lessons/one.txt\n"
                       "Size = 3\nFolder = -\n"
-                                        << QStringLiteral("lessons/one.txt");
-    QTest::newRow("folder known by its attribute") << header
+                                        << QStringLiteral("lessons/one.txt") << qint64(3);
+    QTest::newRow("folder known by its attribute")
+            << header
                     + "Path = lessons\nSize = 0\nAttributes = D_ drwxr-xr-x\n\n"
                       "Path = lessons/one.txt\nSize = 3\nAttributes = A_ -rw-r--r--\n"
-                                                   << QStringLiteral("lessons/one.txt");
+            << QStringLiteral("lessons/one.txt") << qint64(3);
     QTest::newRow("an empty file gives way to one with data") << header
                     + "Path = empty.txt\nSize = 0\nFolder = -\n\nPath = full.txt\nSize = 9\n"
-                      "Folder = -\n" << QStringLiteral("full.txt");
+                      "Folder = -\n" << QStringLiteral("full.txt")
+                                                              << qint64(9);
     QTest::newRow("only empty files: the first") << header
                     + "Path = e1.txt\nSize = 0\nFolder = -\n\nPath = e2.txt\nSize = 0\n"
-                      "Folder = -\n" << QStringLiteral("e1.txt");
+                      "Folder = -\n" << QStringLiteral("e1.txt")
+                                                 << qint64(0);
     QTest::newRow("no file at all") << header + "Path = lessons\nSize = 0\nFolder = +\n\n"
-                                    << QString();
-    QTest::newRow("the archive's own path is no entry") << header << QString();
+                                    << QString() << qint64(0);
+    QTest::newRow("the archive's own path is no entry") << header << QString() << qint64(0);
     QTest::newRow("no entries line")
-            << QByteArray("Path = a.cab\nType = 7z\nSize = 9\n") << QString();
+            << QByteArray("Path = a.cab\nType = 7z\nSize = 9\n") << QString() << qint64(0);
     QTest::newRow("Windows line ends")
             << QByteArray(header + "Path = dir\nFolder = +\n\nPath = dir\\one.txt\nSize = 3\n")
                        .replace("\n", "\r\n")
-            << QStringLiteral("dir\\one.txt");
+            << QStringLiteral("dir\\one.txt") << qint64(3);
     QTest::newRow("entries without blank lines between them")
             << header + "Path = e.txt\nSize = 0\nPath = f.txt\nSize = 2\n"
-            << QStringLiteral("f.txt");
+            << QStringLiteral("f.txt") << qint64(2);
     QTest::newRow("non-ASCII name")
             << header + QString::fromUtf8("Path = 学习/ümlaut.txt\nSize = 5\n").toUtf8()
-            << QString::fromUtf8("学习/ümlaut.txt");
+            << QString::fromUtf8("学习/ümlaut.txt") << qint64(5);
 }
 
 void TestArchiveCheck::firstFile()
 {
     QFETCH(QByteArray, listing);
     QFETCH(QString, first);
+    QFETCH(qint64, unpacked);
     QCOMPARE(ArchiveCheck::firstFile(listing), first);
+    QCOMPARE(ArchiveCheck::unpackedSize(listing), unpacked);
 }
 
 void TestArchiveCheck::unusableArchive_data()

@@ -9,9 +9,12 @@
 // replays a run.
 
 #include "CMVInstallWnd.h"
+#include "CXCopyThread.h"
 #include "InstallDriver.h"
 #include "InstallScene.h"
+#include "RootSnapshot.h"
 #include "TestArchives.h"
+#include "TestSeams.h"
 
 #include <QApplication>
 #include <QDir>
@@ -145,9 +148,14 @@ void TestFaults::killExtractor()
         prepare(scene, true, 200, 50, bulkKeys);
         InstallDriver::Params params;
         params.fault = InstallDriver::KillExtractor;
-        // The driver waits for an extractor if none runs at that moment; this
-        // smaller old installation goes faster than the calibration's.
-        params.delayMs = int(m_random.bounded(m_timeline.at(2) * 3 / 4 + 1));
+        // The driver waits for an extractor if none runs at that moment. The
+        // old installation is set aside, not walked, before the extractors
+        // run and removed after them: even runs aim before the second
+        // extractor's start (as the calibration timed it), odd runs at the
+        // first third of the time from there to the end.
+        params.delayMs = run % 2 == 0 ? int(m_random.bounded(m_timeline.at(1) + 1))
+                                      : m_timeline.at(1)
+                        + int(m_random.bounded(qMax(1, (m_timeline.at(2) - m_timeline.at(1)) / 3)));
         const InstallDriver::Report report = scene.run(params);
         const QStringList problems = scene.problems(report);
         QVERIFY2(problems.isEmpty(),
@@ -261,9 +269,10 @@ void TestFaults::stopAtRandomMoment()
             > 0);
 }
 
-// The program folder of an old installation is read-only and belongs to the
-// installer's user, who is not root: nothing can be deleted or unpacked
-// there. Sometimes the user also stops the installation at a random moment.
+// The program folder of an old installation, or a folder in it, is
+// read-only and belongs to the installer's user, who is not root: nothing
+// can be deleted there, yet the folder can be renamed aside. Sometimes the
+// user also stops the installation at a random moment.
 void TestFaults::readOnlyProgramFolder()
 {
     if (::geteuid() != 0)
@@ -288,20 +297,31 @@ void TestFaults::readOnlyProgramFolder()
             params.delayMs = int(m_random.bounded(300));
         }
         const InstallDriver::Report report = scene.run(params);
-        const QStringList problems = scene.problems(report);
+        // What the walk could not remove of the old folder, renamed to be
+        // discarded, is the only change allowed (the next run tries again).
+        const QString discarded = scene.programDir() + QStringLiteral(".discarded");
+        const QStringList problems
+                = scene.problems(report, QStringLiteral("Program Files/Mirevale.discarded"));
         QVERIFY2(problems.isEmpty(),
                  qPrintable(describe(problems, run, QStringLiteral("%1 read-only").arg(folder))));
-        // Nothing can be unpacked into a read-only program folder.
-        if (folder == scene.programDir())
-            QVERIFY2(!report.succeeded, qPrintable(report.output));
-        // What could not be deleted is still there.
-        QVERIFY(QFileInfo(folder).isDir());
+        // The old folder is set aside whole, read-only or not, and the new
+        // one unpacked beside it unless the user stopped; what could not be
+        // deleted is still there, aside or (after a stop) in its place.
+        if (params.fault == InstallDriver::NoFault)
+            QVERIFY2(report.succeeded, qPrintable(report.output));
+        if (report.succeeded) {
+            QVERIFY(QFileInfo(discarded + folder.mid(scene.programDir().size())).isDir());
+        } else {
+            QVERIFY(QFileInfo(folder).isDir());
+            QVERIFY(!QFileInfo::exists(discarded));
+        }
     }
 }
 
 // The installer itself killed from outside while 7-Zip unpacks a program
-// archive that takes seconds: the extractor dies with it at once, and nothing
-// outside the installer's places changed.
+// archive that takes seconds: the extractor dies with it at once, nothing
+// outside the installer's places changed, and the next run puts the old
+// installation back whole.
 void TestFaults::installerKilled()
 {
     const QString src = m_archives.path() + QStringLiteral("/src/program");
@@ -322,6 +342,11 @@ void TestFaults::installerKilled()
         QVERIFY(scene.installPayload(archive(QStringLiteral("slow-program.cab")),
                                      archive(QStringLiteral("small-data.cab"))));
         scene.snapshot();
+        const auto oldInstallation = [&scene] {
+            return QList<QMap<QString, QString>> {RootSnapshot::listing(scene.programDir(), {}),
+                                                  RootSnapshot::listing(scene.dataDir(), {})};
+        };
+        const QList<QMap<QString, QString>> before = oldInstallation();
         InstallDriver::Params params;
         params.fault = InstallDriver::KillInstaller;
         params.delayMs = int(m_random.bounded(300));
@@ -338,6 +363,20 @@ void TestFaults::installerKilled()
                                                      .arg(run)),
                                   500);
         QVERIFY(InstallDriver::processesMentioning(scene.base()).isEmpty());
+
+        // The next run puts back what the killed one had set aside before it
+        // does anything else (here it then refuses: no payload); nothing of
+        // the old installation is lost.
+        const bool aside = QFileInfo::exists(scene.programDir() + QStringLiteral(".previous"));
+        QTemporaryDir noPayload;
+        TestSeams::current().payloadDir = noPayload.path();
+        CXCopyThread next;
+        next.start();
+        QVERIFY(next.wait(60000));
+        TestSeams::current() = TestSeams();
+        QCOMPARE(next.outcome().refusal, CXCopyThread::Refusal::PayloadMissing);
+        QCOMPARE(next.outcome().restoredAtStart.contains(scene.programDir()), aside);
+        QVERIFY2(oldInstallation() == before, qPrintable(QString::number(run)));
         QStringList problems = scene.problems(report);
         problems = problems.filter(QRegularExpression(QStringLiteral("^(file system|registry):")));
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));

@@ -123,7 +123,8 @@ int InstallScene::expectedExitCode(const InstallDriver::Report &report)
     return code != ExitCode::Completed && code != (ExitCode::UserStopped & 0xff) ? code : -1;
 }
 
-QStringList InstallScene::problems(const InstallDriver::Report &report) const
+QStringList InstallScene::problems(const InstallDriver::Report &report,
+                                   const QString &leftOver) const
 {
     QStringList found;
     if (!report.finishedInTime)
@@ -147,8 +148,10 @@ QStringList InstallScene::problems(const InstallDriver::Report &report) const
         found << QStringLiteral("a successful installation did not show Finished");
     const QStringList listing = RootSnapshot::differences(
             m_listing, RootSnapshot::listing(m_root, RootSnapshot::installerPlaces()));
-    for (const QString &line : listing)
-        found << QStringLiteral("file system: ") + line;
+    for (const QString &line : listing) {
+        if (leftOver.isEmpty() || !line.startsWith(QStringLiteral("new: ") + leftOver))
+            found << QStringLiteral("file system: ") + line;
+    }
     const QStringList registry
             = RootSnapshot::differences(m_registry, RootSnapshot::registry(m_root));
     for (const QString &line : registry)

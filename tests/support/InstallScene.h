@@ -44,7 +44,10 @@ public:
     // crash or hang, exit code 0, no extractor left, nothing outside the
     // installer's places changed, the shell asked to open one thing, and
     // "Finished" after a success that nobody stopped.
-    QStringList problems(const InstallDriver::Report &report) const;
+    // `leftOver`, when given, is a place below the system root (such as
+    // "Program Files/Mirevale.discarded") whose new entries are no problem.
+    QStringList problems(const InstallDriver::Report &report,
+                         const QString &leftOver = QString()) const;
     static int expectedExitCode(const InstallDriver::Report &report);
 
 private:
