@@ -400,8 +400,17 @@ void CMVInstallWnd::LeaveAfterStop()
 {
     installingStep = InstallingStep::Leaving;
     close();
-    // The uninstaller keeps the administrator rights it needs.
-    ShellOpen(installPaths.uninstaller());
+    // The worker has put the old installation back (or, for a first one,
+    // removed what it had placed): no uninstaller is needed. Only when the
+    // stop came too late, after both extractions, is the new installation
+    // there: then it is completed, never left unregistered.
+    if (QFile::exists(installPaths.mainExecutable()) && copyThread->outcome().succeeded()) {
+        InstallLog::write(QStringLiteral("the installation had finished before the stop"));
+        CreateShortcuts();
+        RegisterUninstall();
+        Quit(ExitCode::Completed);
+        return;
+    }
     Quit(ExitCode::UserStopped);
 }
 

@@ -248,7 +248,7 @@ void TestFaults::stopAtRandomMoment()
         if (report.stopped) {
             QVERIFY(!report.succeeded);
             QCOMPARE(report.state, 1);
-            QVERIFY(report.opened.first().endsWith(QStringLiteral("uninstall.exe")));
+            QCOMPARE(report.opened, QStringList()); // put back by the worker, no uninstaller
         }
     }
     for (auto it = hits.cbegin(); it != hits.cend(); ++it)

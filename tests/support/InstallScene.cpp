@@ -117,8 +117,8 @@ int InstallScene::expectedExitCode(const InstallDriver::Report &report)
 {
     if (report.state == CMVInstallWnd::StateFinished)
         return ExitCode::Completed;
-    if (report.cancelled)
-        return ExitCode::UserStopped & 0xff;
+    if (report.cancelled) // a stop that came after both extractions completes
+        return report.succeeded ? int(ExitCode::Completed) : ExitCode::UserStopped & 0xff;
     const int code = report.exitCode;
     return code != ExitCode::Completed && code != (ExitCode::UserStopped & 0xff) ? code : -1;
 }
@@ -139,9 +139,9 @@ QStringList InstallScene::problems(const InstallDriver::Report &report,
     }
     for (qint64 pid : InstallDriver::processesMentioning(m_base.path()))
         found << QStringLiteral("process %1 still runs on the scene").arg(pid);
-    // The program after Finished, the uninstaller after a stop; nothing after
-    // a failure.
-    const int opens = report.state == CMVInstallWnd::StateFailed && !report.cancelled ? 0 : 1;
+    // The program after Finished; nothing after a stop (the worker puts the
+    // old installation back) or a failure.
+    const int opens = report.state == CMVInstallWnd::StateFinished ? 1 : 0;
     if (report.opened.size() != opens)
         found << QStringLiteral("the shell was asked to open %1 things").arg(report.opened.size());
     if (report.succeeded && !report.cancelled && report.state != 2)
