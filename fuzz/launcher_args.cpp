@@ -147,6 +147,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (outputs > 1)
         fail("more than one output folder");
 
+    // A command that opens or writes an archive always reaches 7-Zip with
+    // an archive type (-t7z unless one was given), as a switch.
+    std::string command = names(result.args).front();
+    for (char &c : command)
+        c = lower(c);
+    const bool archiveCommand = command == "rn"
+            || (command.size() == 1
+                && std::string("adeltux").find(command[0]) != std::string::npos);
+    bool typed = false;
+    bool typedBefore = false;
+    for (const std::string &arg : args) {
+        if (arg == "--")
+            break;
+        typedBefore = typedBefore || (arg.size() > 1 && arg[0] == '-' && lower(arg[1]) == 't');
+    }
+    for (const std::string &arg : result.args) {
+        if (arg == "--")
+            break;
+        typed = typed || (arg.size() > 1 && arg[0] == '-' && lower(arg[1]) == 't');
+    }
+    if (archiveCommand && !typed)
+        fail("an archive command without an archive type");
+    if (!archiveCommand && typed != typedBefore)
+        fail("an archive type added to a command that takes none");
+
     // Rewriting what was rewritten changes nothing.
     const launcher::RewriteResult again = launcher::rewriteArguments(result.args);
     if (!again.ok || again.args != result.args)

@@ -67,6 +67,7 @@ private slots:
     void extractsThroughFrontEnd_data();
     void extractsThroughFrontEnd();
     void commandLineErrorExitsSeven();
+    void passesExitCodeThrough_data();
     void passesExitCodeThrough();
     void neverRunsItself_data();
     void neverRunsItself();
@@ -101,40 +102,61 @@ void TestLauncher::rewrite_data()
     const QString pw = TestArchives::installerPassword();
     QTest::newRow("installer's legacy form")
             << QStringList {"x", "-yo/root/Program Files/Mirevale", "-p" + pw, "/app/tarvo.cab"}
-            << QStringList {"x", "-y", "-o/root/Program Files/Mirevale", "-p" + pw,
-                            "/app/tarvo.cab"};
+            << QStringList {"x",       "-t7z",          "-y", "-o/root/Program Files/Mirevale",
+                            "-p" + pw, "/app/tarvo.cab"};
     QTest::newRow("separate switches unchanged")
             << QStringList {"x", "-y", "-o/d", "-psecret", "a.7z"}
-            << QStringList {"x", "-y", "-o/d", "-psecret", "a.7z"};
+            << QStringList {"x", "-t7z", "-y", "-o/d", "-psecret", "a.7z"};
     QTest::newRow("any order") << QStringList {"-p" + pw, "a.7z", "-yo/d", "x"}
                                << QStringList {"-p" + pw, "a.7z", "-y", "-o/d", "x"};
     QTest::newRow("upper case") << QStringList {"x", "-YO/d", "-PSecret", "a.7z"}
-                                << QStringList {"x", "-y", "-o/d", "-pSecret", "a.7z"};
-    QTest::newRow("-y with password glued") << QStringList {"x", "-yp$(rm -rf ~)", "a.7z"}
-                                            << QStringList {"x", "-y", "-p$(rm -rf ~)", "a.7z"};
+                                << QStringList {"x", "-t7z", "-y", "-o/d", "-pSecret", "a.7z"};
+    QTest::newRow("-y with password glued")
+            << QStringList {"x", "-yp$(rm -rf ~)", "a.7z"}
+            << QStringList {"x", "-t7z", "-y", "-p$(rm -rf ~)", "a.7z"};
     QTest::newRow("-y twice glued")
-            << QStringList {"x", "-yy", "a.7z"} << QStringList {"x", "-y", "-y", "a.7z"};
+            << QStringList {"x", "-yy", "a.7z"} << QStringList {"x", "-t7z", "-y", "-y", "a.7z"};
     QTest::newRow("-y, -y and folder glued")
-            << QStringList {"x", "-yyo/d", "a.7z"} << QStringList {"x", "-y", "-y", "-o/d", "a.7z"};
+            << QStringList {"x", "-yyo/d", "a.7z"}
+            << QStringList {"x", "-t7z", "-y", "-y", "-o/d", "a.7z"};
     QTest::newRow("odd password characters")
             << QStringList {"x", "-p\"'; `id` \\ *?&|<>", "-o/d", "a.7z"}
-            << QStringList {"x", "-p\"'; `id` \\ *?&|<>", "-o/d", "a.7z"};
+            << QStringList {"x", "-t7z", "-p\"'; `id` \\ *?&|<>", "-o/d", "a.7z"};
     QTest::newRow("password that looks like switches")
-            << QStringList {"x", "-pyo/x -y", "a.7z"} << QStringList {"x", "-pyo/x -y", "a.7z"};
+            << QStringList {"x", "-pyo/x -y", "a.7z"}
+            << QStringList {"x", "-t7z", "-pyo/x -y", "a.7z"};
     QTest::newRow("empty password asks")
-            << QStringList {"x", "-p", "a.7z"} << QStringList {"x", "-p", "a.7z"};
+            << QStringList {"x", "-p", "a.7z"} << QStringList {"x", "-t7z", "-p", "a.7z"};
     QTest::newRow("folder with spaces and non-ASCII")
             << QStringList {"x", "-yo/tmp/数据 folder/ä", "a b.7z"}
-            << QStringList {"x", "-y", "-o/tmp/数据 folder/ä", "a b.7z"};
+            << QStringList {"x", "-t7z", "-y", "-o/tmp/数据 folder/ä", "a b.7z"};
     QTest::newRow("other switches pass through")
             << QStringList {"x", "-aoa", "-bb3", "-sccUTF-8", "-o/d", "a.7z", "-r"}
-            << QStringList {"x", "-aoa", "-bb3", "-sccUTF-8", "-o/d", "a.7z", "-r"};
+            << QStringList {"x", "-t7z", "-aoa", "-bb3", "-sccUTF-8", "-o/d", "a.7z", "-r"};
     QTest::newRow("names after --") << QStringList {"x", "-o/d", "--", "-yo.7z", "-"}
-                                    << QStringList {"x", "-o/d", "--", "-yo.7z", "-"};
+                                    << QStringList {"x", "-t7z", "-o/d", "--", "-yo.7z", "-"};
     // A character beyond the BMP arrives as a surrogate pair.
     QTest::newRow("surrogate pair")
             << QStringList {"x", "-p密\U0001F600", "-o/d/\U00010437", "a.7z"}
-            << QStringList {"x", "-p密\U0001F600", "-o/d/\U00010437", "a.7z"};
+            << QStringList {"x", "-t7z", "-p密\U0001F600", "-o/d/\U00010437", "a.7z"};
+    // The archive type: 7z for every command that opens or writes an archive,
+    // unless the caller names one; none for the others.
+    QTest::newRow("type given") << QStringList {"x", "-T7z", "a.7z"}
+                                << QStringList {"x", "-T7z", "a.7z"};
+    QTest::newRow("other type given")
+            << QStringList {"l", "a.zip", "-tzip"} << QStringList {"l", "a.zip", "-tzip"};
+    QTest::newRow("command after --") << QStringList {"-o/d", "--", "E", "-a.7z"}
+                                      << QStringList {"-o/d", "-t7z", "--", "E", "-a.7z"};
+    QTest::newRow("add") << QStringList {"a", "-mx9", "a.7z", "f"}
+                         << QStringList {"a", "-t7z", "-mx9", "a.7z", "f"};
+    QTest::newRow("rename") << QStringList {"Rn", "a.7z", "o", "n"}
+                            << QStringList {"Rn", "-t7z", "a.7z", "o", "n"};
+    for (const char *command : {"d", "l", "t", "u"})
+        QTest::addRow("%s", command)
+                << QStringList {command, "a.7z"} << QStringList {command, "-t7z", "a.7z"};
+    for (const char *command : {"b", "h", "i", "xx", "r"})
+        QTest::addRow("no type for %s", command)
+                << QStringList {command, "f"} << QStringList {command, "f"};
 }
 
 void TestLauncher::rewrite()
@@ -311,11 +333,36 @@ void TestLauncher::commandLineErrorExitsSeven()
     QVERIFY(!QFileInfo::exists(out));
 }
 
+void TestLauncher::passesExitCodeThrough_data()
+{
+    QTest::addColumn<bool>("xz");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("target");
+
+    QTest::newRow("wrong password")
+            << false << QStringLiteral("not the password") << QStringLiteral("wrong-password");
+    // 7-Zip reads .xz files too, but the front end tells it the archive is 7z.
+    QTest::newRow("xz, not 7z") << true << TestArchives::installerPassword()
+                                << QStringLiteral("from-xz");
+}
+
 void TestLauncher::passesExitCodeThrough()
 {
-    const QString out = tmp.path() + QStringLiteral("/wrong-password");
-    QProcess *process
-            = startFrontEnd({"x", "-yo" + out, "-pnot the password", archive}, tmp.path());
+    QFETCH(bool, xz);
+    QFETCH(QString, password);
+    QFETCH(QString, target);
+    QString source = archive;
+    if (xz) {
+        source = tmp.path() + QStringLiteral("/a.txt.xz");
+        QFile::remove(source);
+        QProcess pack;
+        pack.setWorkingDirectory(tmp.path() + QStringLiteral("/content"));
+        pack.start(TestArchives::realSevenZip(), {"a", "-txz", "-y", "-bd", source, "a.txt"});
+        QVERIFY(pack.waitForFinished(30000));
+        QCOMPARE(pack.exitCode(), 0);
+    }
+    const QString out = tmp.path() + QLatin1Char('/') + target;
+    QProcess *process = startFrontEnd({"x", "-yo" + out, "-p" + password, source}, tmp.path());
     QVERIFY(process->waitForFinished(30000));
     QCOMPARE(process->exitStatus(), QProcess::NormalExit);
     QCOMPARE(process->exitCode(), 2);

@@ -1,5 +1,7 @@
 #include "ArgRewrite.h"
 
+#include <algorithm>
+
 namespace launcher {
 
 namespace {
@@ -59,6 +61,18 @@ bool rewriteSwitch(const std::string &body, const std::string &original, Rewrite
     return true;
 }
 
+// 7-Zip's commands that open or write an archive (a, d, e, l, rn, t, u, x),
+// in any case; not b, h and i, which take no archive type.
+bool isArchiveCommand(const std::string &command)
+{
+    if (command.size() == 2)
+        return lower(command[0]) == 'r' && lower(command[1]) == 'n';
+    if (command.size() != 1)
+        return false;
+    const char c = lower(command[0]);
+    return c == 'a' || c == 'd' || c == 'e' || c == 'l' || c == 't' || c == 'u' || c == 'x';
+}
+
 } // namespace
 
 RewriteResult rewriteArguments(const std::vector<std::string> &args)
@@ -67,6 +81,9 @@ RewriteResult rewriteArguments(const std::vector<std::string> &args)
     bool haveOutput = false;
     bool haveCommand = false;
     bool namesOnly = false;
+    bool haveType = false;
+    std::size_t command = 0; // index of the command in result.args
+    std::size_t dashDash = 0; // index of "--" in result.args, if any
     for (const std::string &arg : args) {
         if (arg.empty()) {
             result.error = "empty argument";
@@ -74,15 +91,19 @@ RewriteResult rewriteArguments(const std::vector<std::string> &args)
             return result;
         }
         if (namesOnly || arg[0] != '-') {
+            if (!haveCommand)
+                command = result.args.size();
             haveCommand = true;
             result.args.push_back(arg);
             continue;
         }
         if (arg == "--") {
             namesOnly = true;
+            dashDash = result.args.size();
             result.args.push_back(arg);
             continue;
         }
+        haveType = haveType || lower(arg[1]) == 't';
         if (!rewriteSwitch(arg.substr(1), arg, result, haveOutput)) {
             result.args.clear();
             return result;
@@ -92,6 +113,12 @@ RewriteResult rewriteArguments(const std::vector<std::string> &args)
         result.error = "no command given (for example: x archive.7z)";
         result.args.clear();
         return result;
+    }
+    if (!haveType && isArchiveCommand(result.args[command])) {
+        // The archives are 7z: 7-Zip is never to try its other formats on
+        // them. Right after the command, and in any case before "--".
+        const std::size_t at = namesOnly ? std::min(command + 1, dashDash) : command + 1;
+        result.args.insert(result.args.begin() + std::ptrdiff_t(at), "-t7z");
     }
     result.ok = true;
     return result;

@@ -3,6 +3,7 @@
 // The command-line half of the extractor front end, kept free of any system
 // call so that it can be tested and fuzzed on its own.
 //
+// The archives it is given are 7z archives, and 7-Zip is told so (-t7z).
 // Old 7-Zip builds read a switch like "-yo<folder>" as the two switches -y
 // and -o<folder>; current ones reject it ("Too long switch"). The front end
 // accepts both forms and hands the real 7-Zip separate switches only.
@@ -27,7 +28,10 @@ struct RewriteResult
 // switches (the command, archive and file names) and switches the front end
 // does not know pass through unchanged and in place; "-y", "-o<folder>" and
 // "-p<password>" are checked, and a legacy "-y" with a switch glued to it is
-// split. After "--" every argument passes through as a name.
+// split. After "--" every argument passes through as a name. For the
+// commands that open or write an archive (a, d, e, l, rn, t, u, x), "-t7z"
+// is added after the command unless a -t switch is given: 7-Zip then treats
+// the archive as 7z only and never tries its other formats on it.
 RewriteResult rewriteArguments(const std::vector<std::string> &args);
 
 // The UTF-8 form of UTF-16 text. False, with `utf8` empty, when the text is

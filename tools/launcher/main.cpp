@@ -1,7 +1,7 @@
 // 7z.exe: the extractor front end that ships beside the installer. It reads
 // 7-Zip's command line, legacy combined switches included, and runs the real
-// 7-Zip with separate switches. On POSIX it replaces itself with 7-Zip; on
-// Windows it runs 7-Zip inside a job object that dies with the front end.
+// 7-Zip with separate switches, telling it that the archive is a 7z archive. On POSIX it replaces
+// itself with 7-Zip; on Windows it runs 7-Zip inside a job object that dies with the front end.
 // Nothing ever goes through a shell.
 
 #include "ArgRewrite.h"
