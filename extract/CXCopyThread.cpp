@@ -4,6 +4,7 @@
 #include "CPayloadSeal.h"
 #include "FolderHandle.h"
 #include "FolderWalk.h"
+#include "InstallLog.h"
 #include "OldInstallRemoval.h"
 #include "Platform.h"
 #include "PreflightCheck.h"
@@ -97,6 +98,11 @@ void CXCopyThread::run()
     InstallationSwap swap(paths, [this] { return stopNow(); });
     const QStringList restored = swap.recoverLeftovers();
     const bool hadOld = swap.oldInstallationFound();
+    if (!restored.isEmpty())
+        InstallLog::write(QStringLiteral("put back what an ended run had left aside: %1")
+                                  .arg(restored.join(QStringLiteral(", "))));
+    InstallLog::write(hadOld ? QStringLiteral("an earlier installation is there")
+                             : QStringLiteral("no earlier installation"));
     Update([&](Outcome &outcome) {
         outcome.restoredAtStart = restored;
         outcome.oldInstallation = hadOld ? OldInstallation::Intact : OldInstallation::None;
@@ -162,6 +168,12 @@ bool CXCopyThread::CheckArchives(const QString &extractor, const QStringList &ar
     }
     const qint64 ms = checking.elapsed();
     Update([ms](Outcome &outcome) { outcome.archiveCheckMs = ms; });
+    qint64 total = 0;
+    for (qint64 size : *sizes)
+        total += size;
+    InstallLog::write(QStringLiteral("both archives open with the password (%1 ms); unpacked %2 MB")
+                              .arg(ms)
+                              .arg(total / (1024 * 1024)));
     return true;
 }
 
@@ -243,6 +255,7 @@ void CXCopyThread::Finish(InstallationSwap &swap, bool installed, bool hadOldIns
 {
     if (installed) {
         swap.commit(); // what stays is removed by the next run
+        InstallLog::write(QStringLiteral("the new installation is in place"));
         Update([hadOldInstallation](Outcome &outcome) {
             outcome.oldInstallation
                     = hadOldInstallation ? OldInstallation::Replaced : OldInstallation::None;
@@ -251,6 +264,9 @@ void CXCopyThread::Finish(InstallationSwap &swap, bool installed, bool hadOldIns
     }
     const bool aside = swap.programSetAside() || swap.dataSetAside();
     const bool whole = swap.rollBack();
+    InstallLog::write(whole ? QStringLiteral("the old installation is as it was")
+                            : QStringLiteral("part of the old installation waits aside for the "
+                                             "next run"));
     Update([=](Outcome &outcome) {
         if (!hadOldInstallation)
             outcome.oldInstallation = OldInstallation::None;
@@ -280,6 +296,7 @@ bool CXCopyThread::Extract(const QString &extractor, const QStringList &archives
     const ExtractResult first
             = extractorRun.extract(archives.at(0), programDir, programFreeOfLinks && programFolder);
     Update([&first](Outcome &outcome) { outcome.results.append(first); });
+    LogExtraction(first);
     if (first.outcome == ExtractResult::Stopped || stopNow()) {
         MarkStopped();
         return false;
@@ -290,6 +307,7 @@ bool CXCopyThread::Extract(const QString &extractor, const QStringList &archives
     const ExtractResult second
             = extractorRun.extract(archives.at(1), paths.dataFolder(), dataFreeOfLinks);
     Update([&second](Outcome &outcome) { outcome.results.append(second); });
+    LogExtraction(second);
     if (second.outcome == ExtractResult::Stopped || stopNow()) {
         MarkStopped();
         return false;
@@ -303,8 +321,19 @@ void CXCopyThread::Update(const std::function<void(Outcome &)> &change)
     change(m_outcome);
 }
 
+void CXCopyThread::LogExtraction(const ExtractResult &result)
+{
+    InstallLog::write(QStringLiteral("unpacked %1 into %2: outcome %3, 7-Zip exit code %4")
+                              .arg(QFileInfo(result.archive).fileName(), result.folder)
+                              .arg(int(result.outcome))
+                              .arg(result.exitCode));
+}
+
 void CXCopyThread::Refuse(Refusal refusal, const QStringList &what)
 {
+    InstallLog::write(QStringLiteral("refused (%1): %2")
+                              .arg(int(refusal))
+                              .arg(what.join(QStringLiteral(", "))));
     Update([&](Outcome &outcome) {
         outcome.refusal = refusal;
         outcome.refusedFor = what;
@@ -313,5 +342,6 @@ void CXCopyThread::Refuse(Refusal refusal, const QStringList &what)
 
 void CXCopyThread::MarkStopped()
 {
+    InstallLog::write(QStringLiteral("stopped"));
     Update([](Outcome &outcome) { outcome.stopped = true; });
 }

@@ -123,6 +123,7 @@ private:
                  bool programFreeOfLinks, bool dataFreeOfLinks);
     void Update(const std::function<void(Outcome &)> &change);
     void Refuse(Refusal refusal, const QStringList &what);
+    void LogExtraction(const ExtractResult &result);
     void Finish(InstallationSwap &swap, bool installed, bool hadOldInstallation);
     void MarkStopped();
 

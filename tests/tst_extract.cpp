@@ -409,7 +409,9 @@ void TestExtract::hiddenFileStopsDeletion()
     QCOMPARE(thread.outcome().oldInstallation, CXCopyThread::OldInstallation::Replaced);
 
     Tree expected = inProgramFolder ? programContent() : dataContent();
-    if (!inProgramFolder)
+    // Under Wine no folder is the Administrators': the old data folder counts
+    // as a stranger's and is replaced whole, hidden entries too.
+    if (!inProgramFolder && !TestSystem::underWine())
         expected.insert(prefix + QStringLiteral(".hidden"), "dotfile");
     const Tree after = readTree(folder);
     QVERIFY2(after == expected, treeDifference(after, expected).constData());
@@ -1040,6 +1042,8 @@ void TestExtract::dataFolderPermissions()
     QVERIFY(extracting);
     QCOMPARE(thread.outcome().stopped, stop);
     QCOMPARE(thread.outcome().succeeded(), !stop);
+    if (stop && TestSystem::underWine())
+        QSKIP("under Wine the old data folder is not the Administrators': a stop does not put it back");
     QCOMPARE(Platform::securityDescriptor(dataDir()), inherited);
     if (TestSystem::underWine())
         QSKIP("Wine keeps no security descriptor of a folder");
