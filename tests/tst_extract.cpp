@@ -1043,7 +1043,8 @@ void TestExtract::dataFolderPermissions()
     QCOMPARE(thread.outcome().stopped, stop);
     QCOMPARE(thread.outcome().succeeded(), !stop);
     if (stop && TestSystem::underWine())
-        QSKIP("under Wine the old data folder is not the Administrators': a stop does not put it back");
+        QSKIP("under Wine the old data folder is not the Administrators': a stop does not put it "
+              "back");
     QCOMPARE(Platform::securityDescriptor(dataDir()), inherited);
     if (TestSystem::underWine())
         QSKIP("Wine keeps no security descriptor of a folder");

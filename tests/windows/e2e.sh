@@ -250,6 +250,7 @@ for how in env cli; do
             '/LOG=C:\plant\ภาษาไทย\setup.log'
     fi
     wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true # down before the next start
     wait "$INSTALLER" 2>/dev/null || true
     check "planted DLLs ($how): none was loaded $(plant_markers | tr '\n' ' ')" \
         test -z "$(plant_markers)"
