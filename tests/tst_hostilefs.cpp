@@ -268,7 +268,8 @@ void TestHostileFs::hostileNames()
     const QString pw = QStringLiteral("-p") + TestArchives::installerPassword();
     // First both archives are listed, then the first file of each is tested
     // (the two archives side by side, so in either order), each path one
-    // argument after "--"; then both are extracted, in order.
+    // argument after "--"; then both are extracted, in order, as 7z archives
+    // (the front end adds -t7z).
     QCOMPARE(calls.size(), 6);
     for (int phase = 0; phase < 2; ++phase) {
         QStringList checked;
@@ -286,11 +287,11 @@ void TestHostileFs::hostileNames()
     }
     calls = calls.mid(4);
     QCOMPARE(calls.at(0),
-             QStringList({QStringLiteral("x"), QStringLiteral("-y"),
+             QStringList({QStringLiteral("x"), QStringLiteral("-t7z"), QStringLiteral("-y"),
                           QStringLiteral("-o") + scene.programDir(), pw,
                           scene.setup() + QStringLiteral("/tarvo.cab")}));
     QCOMPARE(calls.at(1),
-             QStringList({QStringLiteral("x"), QStringLiteral("-y"),
+             QStringList({QStringLiteral("x"), QStringLiteral("-t7z"), QStringLiteral("-y"),
                           QStringLiteral("-o") + scene.dataDir(), pw,
                           scene.setup() + QStringLiteral("/data.cab")}));
 }
