@@ -30,15 +30,34 @@
 
 #include <memory>
 
+namespace {
+
+QString iconImage()
+{
+    return QStringLiteral("app_icon.png");
+}
+constexpr QSize iconSize(50, 50);
+
+QString backgroundImage()
+{
+    return QStringLiteral("background.png");
+}
+
+} // namespace
+
+QVector<CImageMgr::Prefetch> CMVInstallWnd::ImagesToPrefetch()
+{
+    return {{iconImage(), iconSize}, {backgroundImage(), WindowSize}};
+}
+
 CMVInstallWnd::CMVInstallWnd(QWidget *parent)
     : QWidget(parent)
 {
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowMaximizeButtonHint);
-    setFixedSize(660, 430);
+    setFixedSize(WindowSize);
     setWindowTitle(tr("MV Setup"));
-    setWindowIcon(QIcon(
-            *CImageMgr::instance()->getPixmap(QStringLiteral("app_icon.png"), QSize(50, 50))));
+    setWindowIcon(QIcon(*CImageMgr::instance()->getPixmap(iconImage(), iconSize)));
     setAttribute(Qt::WA_TranslucentBackground, true);
     InitData();
 }
@@ -88,7 +107,7 @@ void CMVInstallWnd::InitWidgets()
 
     // 1. Background, held at exactly the window's size (in logical pixels: on
     // a scaled display the pixmap keeps its device pixel ratio).
-    backgroundPixmap = images->getPixmap(QStringLiteral("background.png"), QSize(W, H));
+    backgroundPixmap = images->getPixmap(backgroundImage(), QSize(W, H));
     const qreal ratio = backgroundPixmap->devicePixelRatioF();
     *backgroundPixmap = backgroundPixmap->scaled(QSize(W, H) * ratio, Qt::IgnoreAspectRatio,
                                                  Qt::SmoothTransformation);

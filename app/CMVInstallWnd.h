@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CImageMgr.h"
 #include "CInstallPaths.h"
 #include "InstallFailure.h"
 
@@ -24,6 +25,13 @@ public:
     // StateFailed: the worker ended without a usable installation; the
     // window says why, and may start again from there (see InstallFailure).
     enum InstallState { StateIdle = 0, StateInstalling = 1, StateFinished = 2, StateFailed = 3 };
+
+    // The window's size in logical pixels, the background's too.
+    static constexpr QSize WindowSize {660, 430};
+
+    // The larger pictures the window's construction asks for, to be decoded
+    // ahead on another core (CImageMgr::prefetch).
+    static QVector<CImageMgr::Prefetch> ImagesToPrefetch();
 
     explicit CMVInstallWnd(QWidget *parent = nullptr);
     ~CMVInstallWnd() override;

@@ -69,10 +69,10 @@ int RunInstaller(int argc, char *argv[], const std::function<void(QWidget *windo
     if (lock.state() != Platform::InstanceLock::State::Held)
         InstallLog::write(QStringLiteral("the one-installer lock could not be made"));
 
-    // The background is the largest picture: decode it on a second core while
-    // the window's construction loads the system's font configuration.
+    // Decode the larger pictures on a second core while the window's
+    // construction loads the system's style and font configuration.
     if (!options.silent)
-        CImageMgr::instance()->prefetch(QStringLiteral("background.png"));
+        CImageMgr::instance()->prefetch(CMVInstallWnd::ImagesToPrefetch());
 
     CMVInstallWnd window(nullptr);
     window.InitWidgets();

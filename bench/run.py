@@ -67,6 +67,10 @@ class Runner:
         os.makedirs(self.scratch, exist_ok=True)
         self.env = dict(os.environ)
         self.env["QT_QPA_PLATFORM"] = "offscreen"
+        # The display of a 100 % Windows desktop. Left alone, the offscreen
+        # screen claims 100 dpi, which the installer's high-DPI opt-in turns
+        # into a scale of 1.04 and the floor, which has none, ignores.
+        self.env["QT_FONT_DPI"] = "96"
         self.env.setdefault("QT_QPA_FONTDIR", "/usr/share/fonts")
         runtime = os.path.join(work, "runtime")
         os.makedirs(runtime, mode=0o700, exist_ok=True)
@@ -259,7 +263,7 @@ def figure_startup(runner, reps, results):
         inst.append(float(s["first_paint_ms"]))
         inst_rss.append(int(s["peak_rss_kb"]) / 1024)
     results["startup"] = Figure("Start-up to first painted frame", "ms",
-                                median_min_max(inst), median_min_max(ref), 1.3, "ratio")
+                                median_min_max(inst), median_min_max(ref), 1.2, "ratio")
     results["minimal_rss"] = median_min_max(ref_rss)
     results["startup_rss"] = median_min_max(inst_rss)
     return None

@@ -5,9 +5,11 @@
 
 CFontMgr *CFontMgr::s_instance = nullptr;
 
-CFontMgr::CFontMgr() : QObject(nullptr)
+CFontMgr::CFontMgr()
+    : QObject(nullptr)
 {
-    const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/font/") + QStringLiteral("SIMHEI.TTF"));
+    const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/font/")
+                                                     + QStringLiteral("SIMHEI.TTF"));
     if (id >= 0) {
         const QStringList families = QFontDatabase::applicationFontFamilies(id);
         if (!families.isEmpty())

@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QSize>
 #include <QString>
+#include <QVector>
 
 // Process-wide cache of the bundle's images. Each name is loaded once, on its
 // first request, and kept until the process ends; callers borrow the pointers.
@@ -21,10 +22,20 @@ public:
     QPixmap *getPixmap(const QString &name);
     QPixmap *getPixmap(const QString &name, const QSize &size);
 
-    // Starts decoding the image on a worker thread, so that the first
-    // getPixmap for it finds the work done. Changes nothing else: the first
-    // request still decides the size. A name already cached is left alone.
-    void prefetch(const QString &name);
+    // One image for prefetch(): its name and the logical size its first
+    // request will ask for (none for an unsized request).
+    struct Prefetch
+    {
+        QString name;
+        QSize size;
+    };
+
+    // Starts decoding the images, in order, on one worker thread, so that
+    // the first getPixmap for each finds the work done, scaling included.
+    // Changes nothing else: the first request still decides the size (a
+    // decode made for another size is not used). Names already cached or
+    // under way are left alone.
+    void prefetch(const QVector<Prefetch> &images);
 
     // The size a pixmap covers on screen, in logical pixels.
     static QSize logicalSize(const QPixmap &pixmap);
@@ -33,7 +44,7 @@ private:
     struct PendingDecode; // a decode under way on a worker thread
 
     CImageMgr();
-    QPixmap *load(const QString &name);
+    QPixmap *load(const QString &name, const QSize &size = QSize());
     // The bundle path to read name from, and the ratio its pixels have.
     QString sourcePath(const QString &name, qreal *ratio) const;
 

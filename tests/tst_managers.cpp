@@ -89,11 +89,18 @@ void TestManagers::missingImageIsEmptyAndCached()
 void TestManagers::prefetchKeepsPixelsAndRules_data()
 {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QSize>("prefetched");
     QTest::addColumn<QSize>("request");
     QTest::addColumn<QSize>("expected");
-    QTest::newRow("unsized") << "text2.png" << QSize() << QSize(328, 85);
-    QTest::newRow("sized") << "background.png" << QSize(660, 430) << QSize(660, 430);
-    QTest::newRow("missing") << "not-in-bundle.png" << QSize() << QSize(0, 0);
+    QTest::newRow("unsized") << "text2.png" << QSize() << QSize() << QSize(328, 85);
+    QTest::newRow("sized") << "background.png" << QSize() << QSize(660, 430) << QSize(660, 430);
+    QTest::newRow("scaled ahead") << "text3.png" << QSize(177, 54) << QSize(177, 54)
+                                  << QSize(177, 54);
+    QTest::newRow("scaled ahead, asked otherwise")
+            << "b8.png" << QSize(40, 40) << QSize(21, 12) << QSize(21, 12);
+    QTest::newRow("scaled ahead, asked unsized")
+            << "unchecked.png" << QSize(40, 40) << QSize() << QSize(37, 37);
+    QTest::newRow("missing") << "not-in-bundle.png" << QSize() << QSize() << QSize(0, 0);
 }
 
 // A decode started ahead of time gives exactly what a request made without
@@ -101,11 +108,13 @@ void TestManagers::prefetchKeepsPixelsAndRules_data()
 void TestManagers::prefetchKeepsPixelsAndRules()
 {
     QFETCH(QString, name);
+    QFETCH(QSize, prefetched);
     QFETCH(QSize, request);
     QFETCH(QSize, expected);
     CImageMgr *mgr = CImageMgr::instance();
-    mgr->prefetch(name);
-    mgr->prefetch(name); // a second prefetch changes nothing
+    // A second request for a name under way changes nothing.
+    mgr->prefetch({{name, prefetched}, {name, QSize(7, 7)}});
+    mgr->prefetch({{name, QSize(7, 7)}});
     QPixmap *got = request.isValid() ? mgr->getPixmap(name, request) : mgr->getPixmap(name);
     QCOMPARE(got->size(), expected);
     QPixmap direct(QStringLiteral(":/images/") + name);
@@ -113,7 +122,7 @@ void TestManagers::prefetchKeepsPixelsAndRules()
         direct = direct.scaled(request, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QCOMPARE(got->toImage(), direct.toImage());
     // Cached now: a later prefetch and request return the same object.
-    mgr->prefetch(name);
+    mgr->prefetch({{name, QSize()}});
     QCOMPARE(mgr->getPixmap(name, QSize(3, 3)), got);
 }
 
