@@ -1,9 +1,9 @@
 #include "FileInUse.h"
 
+#include "ProcFs_emul.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QStringList>
 
 namespace Platform {
 
@@ -13,24 +13,13 @@ QString firstFileInUse(const QString &folder, int limit)
     const QString canonical = QFileInfo(root).canonicalFilePath();
     QString first;
     int looked = 0;
-    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &pid : pids) {
-        bool number = false;
-        pid.toLongLong(&number);
-        if (!number)
-            continue;
-        const QString base = QStringLiteral("/proc/") + pid;
-        QStringList links = {base + QStringLiteral("/cwd"), base + QStringLiteral("/exe")};
-        const QStringList fds = QDir(base + QStringLiteral("/fd"))
-                                        .entryList(QDir::AllEntries | QDir::System | QDir::Hidden
-                                                   | QDir::NoDotAndDotDot);
-        for (const QString &fd : fds)
-            links << base + QStringLiteral("/fd/") + fd;
-        for (const QString &link : qAsConst(links)) {
+    for (const QString &process : ProcFs::processFolders()) {
+        for (const QString &link : ProcFs::usedLinks(process)) {
             if (++looked > limit)
                 return first;
-            QString target = QFile::symLinkTarget(link);
-            if (target.endsWith(QLatin1String(" (deleted)")))
+            bool deleted = false;
+            QString target = ProcFs::linkTarget(link, &deleted);
+            if (deleted)
                 continue;
             for (const QString &prefix : {root, canonical}) {
                 if (!prefix.isEmpty() && target.startsWith(prefix + QLatin1Char('/'))) {

@@ -2,6 +2,7 @@
 // plays the system drive and text files in it play the registry hives (see
 // platform/README.md).
 #include "Platform.h"
+#include "ProcFs_emul.h"
 #include "Product.h"
 #include "RegistryHive_emul.h"
 
@@ -268,37 +269,15 @@ bool isWithin(const QString &path, const QString &folder)
     return path == folder || path.startsWith(folder + QLatin1Char('/'));
 }
 
-// The target of a /proc link, without the " (deleted)" that Linux appends
-// for an entry that is gone.
-QString procLink(const QString &link)
-{
-    QString target = QFile::symLinkTarget(link);
-    if (target.endsWith(QLatin1String(" (deleted)")))
-        target.chop(10);
-    return target;
-}
-
 // True when a process this one may look at has something open below
 // `folder`: a file or folder (/proc/<pid>/fd), its working folder or its
 // program. Windows refuses to rename a folder in the same cases.
 bool holdsSomethingBelow(const QString &folder)
 {
     const QString canonical = QFileInfo(folder).canonicalFilePath();
-    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &pid : pids) {
-        bool number = false;
-        pid.toLongLong(&number);
-        if (!number)
-            continue;
-        const QString base = QStringLiteral("/proc/") + pid;
-        QStringList links = {base + QStringLiteral("/cwd"), base + QStringLiteral("/exe")};
-        const QStringList fds = QDir(base + QStringLiteral("/fd"))
-                                        .entryList(QDir::AllEntries | QDir::System | QDir::Hidden
-                                                   | QDir::NoDotAndDotDot);
-        for (const QString &fd : fds)
-            links << base + QStringLiteral("/fd/") + fd;
-        for (const QString &link : qAsConst(links)) {
-            const QString target = procLink(link);
+    for (const QString &process : ProcFs::processFolders()) {
+        for (const QString &link : ProcFs::usedLinks(process)) {
+            const QString target = ProcFs::linkTarget(link);
             if (!target.isEmpty() && (isWithin(target, folder) || isWithin(target, canonical)))
                 return true;
         }
@@ -350,24 +329,15 @@ QStringList programsUsing(const QString &path)
     const QString file = info.absoluteFilePath();
     const QString canonical = info.canonicalFilePath();
     QStringList names;
-    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &pid : pids) {
-        bool number = false;
-        pid.toLongLong(&number);
-        if (!number)
+    for (const QString &process : ProcFs::processFolders()) {
+        const QString program = ProcFs::linkTarget(process + QStringLiteral("/exe"));
+        if (program.isEmpty())
             continue;
-        const QString base = QStringLiteral("/proc/") + pid;
-        const QString program = procLink(base + QStringLiteral("/exe"));
-        QStringList links = {base + QStringLiteral("/exe")};
-        const QStringList fds = QDir(base + QStringLiteral("/fd"))
-                                        .entryList(QDir::AllEntries | QDir::System | QDir::Hidden
-                                                   | QDir::NoDotAndDotDot);
-        for (const QString &fd : fds)
-            links << base + QStringLiteral("/fd/") + fd;
-        for (const QString &link : qAsConst(links)) {
-            const QString target = procLink(link);
-            if (!program.isEmpty() && !target.isEmpty()
-                && (target == file || target == canonical)) {
+        for (const QString &link : ProcFs::usedLinks(process)) {
+            if (link.endsWith(QLatin1String("/cwd")))
+                continue; // a working folder is no file in use
+            const QString target = ProcFs::linkTarget(link);
+            if (!target.isEmpty() && (target == file || target == canonical)) {
                 names << QFileInfo(program).fileName();
                 break;
             }
@@ -382,7 +352,6 @@ QString temporaryFolder()
     QDir().mkpath(folder);
     return folder;
 }
-
 
 bool shellOpen(const QString &path)
 {

@@ -1,6 +1,8 @@
 // Running processes in the emulation: what /proc shows this process.
 #include "RunningProcess.h"
 
+#include "ProcFs_emul.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,16 +10,6 @@
 namespace Platform {
 
 namespace {
-
-// The target of a /proc link, without the " (deleted)" that Linux appends
-// for a file that is gone.
-QString linkTarget(const QString &link)
-{
-    QString target = QFile::symLinkTarget(link);
-    if (target.endsWith(QLatin1String(" (deleted)")))
-        target.chop(10);
-    return target;
-}
 
 bool isShell(const QString &executable)
 {
@@ -44,7 +36,7 @@ QString scriptOf(const QString &processFolder)
         const QString script = QFile::decodeName(argument);
         if (QDir::isAbsolutePath(script))
             return QDir::cleanPath(script);
-        const QString folder = linkTarget(processFolder + QStringLiteral("/cwd"));
+        const QString folder = ProcFs::linkTarget(processFolder + QStringLiteral("/cwd"));
         return folder.isEmpty() ? QString() : QDir::cleanPath(folder + QLatin1Char('/') + script);
     }
     return QString();
@@ -55,16 +47,10 @@ QString scriptOf(const QString &processFolder)
 QVector<RunningProcess> RunningProcess::all()
 {
     QVector<RunningProcess> processes;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &entry : entries) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number)
-            continue;
-        const QString folder = QStringLiteral("/proc/") + entry;
+    for (const QString &folder : ProcFs::processFolders()) {
         RunningProcess process;
-        process.pid = pid;
-        process.executable = linkTarget(folder + QStringLiteral("/exe"));
+        process.pid = ProcFs::pidOf(folder);
+        process.executable = ProcFs::linkTarget(folder + QStringLiteral("/exe"));
         if (isShell(process.executable))
             process.script = scriptOf(folder);
         processes.append(process);

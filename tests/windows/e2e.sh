@@ -277,6 +277,122 @@ wait "$INSTALLER" 2>/dev/null || true
 check "the planted 7za.exe never ran" test ! -e "$planted/last-run.txt"
 check "with a planted 7za.exe nothing was installed" test ! -e "$PROGRAM_DIR/$NAME.exe"
 
+# --- 2e. Unattended, and runs that must change nothing -------------------
+# A deployment tool runs the installer with /S and reads its exit code. A run
+# that refuses leaves the installation and its Uninstall values exactly as
+# they were (file digests and a registry export, before and after). A small
+# program of the test's own stands in for the running product and for a
+# program holding a file open: it opens the file named on its command line
+# shared for reading only (no delete sharing), creates its marker, and ends
+# once the marker is gone.
+mkdir -p "$DRIVE_C/holder"
+cat >"$WORK/holder.c" <<'CEOF'
+#include <windows.h>
+#include <shellapi.h>
+int WINAPI wWinMain(HINSTANCE a, HINSTANCE b, PWSTR c, int d)
+{
+    int argc = 0;
+    wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    (void)a; (void)b; (void)c; (void)d;
+    if (argc < 2)
+        return 2;
+    if (argc > 2 && CreateFileW(argv[2], GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0,
+                                NULL) == INVALID_HANDLE_VALUE)
+        return 1;
+    CloseHandle(CreateFileW(argv[1], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
+    while (GetFileAttributesW(argv[1]) != INVALID_FILE_ATTRIBUTES)
+        Sleep(50);
+    return 0;
+}
+CEOF
+x86_64-w64-mingw32-gcc -municode -mwindows -s -o "$DRIVE_C/holder/holder.exe" "$WORK/holder.c"
+MARKER="$DRIVE_C/holder/ready"
+# hold PROGRAM [FILE]: starts PROGRAM (a Windows path) as the holder, holding
+# FILE; waits until it holds it. release: ends it.
+hold() {
+    rm -f "$MARKER"
+    "$RUN" "$1" 'C:\holder\ready' "${@:2}" &
+    HOLDER=$!
+    wait_for 30 test -e "$MARKER"
+}
+release() {
+    rm -f "$MARKER"
+    wait "$HOLDER" 2>/dev/null || true
+}
+# run_silent FOLDER: runs the installer unattended from the downloads folder
+# FOLDER; STATUS is its exit code (timeout when it does not end in 5 min).
+run_silent() {
+    STATUS=0
+    timeout 300 "$RUN" "C:\\users\\Public\\Downloads\\$1\\MirevaleSetup.exe" /S || STATUS=$?
+    [ "$STATUS" != 124 ] || STATUS=timeout
+}
+# snapshot NAME: the Uninstall key, and each file of both folders with its digest.
+snapshot() {
+    export_key "$UNINSTALL_KEY" "$WORK/$1.reg"
+    (cd "$DRIVE_C" && find "Program Files/Mirevale" "ProgramData/Mirevale" -type f -print0 \
+        2>/dev/null | sort -z | xargs -0r sha256sum) >"$WORK/$1.files"
+}
+unchanged_since() { # unchanged_since NAME: the installation is as snapshot NAME saw it
+    snapshot now
+    cmp -s "$WORK/$1.reg" "$WORK/now.reg" && cmp -s "$WORK/$1.files" "$WORK/now.files"
+}
+leftovers() { ls -d "$DRIVE_C/Program Files/Mirevale."* "$DRIVE_C/ProgramData/Mirevale."* 2>/dev/null; }
+
+stage "Mirevale silent" "$BIN/tarvo.cab" "$BIN/data.cab"
+run_silent "Mirevale silent"
+check "/S installs and exits 0 (got $STATUS)" test "$STATUS" = 0
+check "/S placed the program" test -f "$PROGRAM_DIR/$NAME.exe"
+check "/S wrote the Uninstall values" uninstall_key_written
+check "/S started no program (no last-run.txt)" test ! -e "$PROGRAM_DIR/last-run.txt"
+snapshot installed
+
+# A damaged archive: refused (11) before anything changes.
+stage "Mirevale damaged" "$BIN/tarvo.cab" "$BIN/data.cab"
+printf 'X' | dd of="$DRIVE_C/users/Public/Downloads/Mirevale damaged/data.cab" bs=1 seek=4096 \
+    conv=notrunc status=none
+run_silent "Mirevale damaged"
+check "a damaged data.cab: /S exits 11 (got $STATUS)" test "$STATUS" = 11
+check "a damaged data.cab changes nothing" unchanged_since installed
+
+# The product running: refused (16), nothing changed.
+cp "$PROGRAM_DIR/$NAME.exe" "$WORK/product.exe"
+cp "$DRIVE_C/holder/holder.exe" "$PROGRAM_DIR/$NAME.exe"
+snapshot product-running
+if hold "C:\\Program Files\\Mirevale\\$NAME.exe"; then
+    run_silent "Mirevale silent"
+    check "the product running: /S exits 16 (got $STATUS)" test "$STATUS" = 16
+    check "the product running changes nothing" unchanged_since product-running
+else
+    fail "the stand-in product started"
+fi
+release
+cp "$WORK/product.exe" "$PROGRAM_DIR/$NAME.exe"
+
+# A file of the old installation held open without delete sharing. Windows
+# refuses to rename a folder with such a file inside, and the run is refused
+# (17) with nothing changed. Wine renames it (see the README): the run
+# completes, the held file keeps the set-aside folder, and the next run
+# removes it. Either way the file's holder never blocks an installation.
+snapshot held
+if hold 'C:\holder\holder.exe' 'C:\Program Files\Mirevale\lessons\advanced\03-interleaving.txt'; then
+    run_silent "Mirevale silent"
+    case $STATUS in
+    17) check "a file in use: refused, nothing changed" unchanged_since held ;;
+    0) pass "a file in use: the installation completed beside it (as Wine allows)" ;;
+    *) fail "a file in use: /S exits 17, or 0 where the folder could be renamed (got $STATUS)" ;;
+    esac
+else
+    fail "the file holder started"
+fi
+release
+run_silent "Mirevale silent"
+check "the next run installs (got $STATUS)" test "$STATUS" = 0
+check "the next run leaves nothing set aside: $(leftovers | tr '\n' ' ')" test -z "$(leftovers)"
+
+# Leave nothing installed for what follows.
+"$RUN" 'C:\Program Files\Mirevale\uninstall.exe' >/dev/null 2>&1 || true
+check "uninstall.exe removed the program folder again" wait_for 60 gone "$PROGRAM_DIR"
+
 # --- 3. Stopping, and killing, during a long extraction -----------------
 # Text-like data take 7-Zip seconds to decode, even on a fast machine; the
 # archive holds the Windows demo programs too.
