@@ -24,39 +24,57 @@ InstallFailure InstallFailure::of(const CXCopyThread::Outcome &outcome, const QS
     using Refusal = CXCopyThread::Refusal;
     InstallFailure failure;
     const QStringList &what = outcome.refusedFor;
+    // The refusals that name what they were refused for, and end there.
+    static const struct
+    {
+        Refusal refusal;
+        const char *text;
+        bool allNamed; // every name refused for, or the first one
+        int exitCode;
+    } naming[] = {
+            {Refusal::PayloadMissing,
+             QT_TRANSLATE_NOOP("CMVInstallWnd",
+                               "The installation files are incomplete: %1 is missing. "
+                               "Please download the installer again."),
+             true, ExitCode::PayloadMissing},
+            {Refusal::PayloadDamaged,
+             QT_TRANSLATE_NOOP("CMVInstallWnd",
+                               "The installation file %1 is damaged or has been replaced. "
+                               "Please download the installer again."),
+             true, ExitCode::PayloadDamaged},
+            {Refusal::ArchiveUnusable,
+             QT_TRANSLATE_NOOP("CMVInstallWnd",
+                               "The installation file %1 is damaged and cannot be opened. "
+                               "Please download the installer again."),
+             false, ExitCode::ArchiveUnusable},
+            {Refusal::FolderUnknown,
+             QT_TRANSLATE_NOOP("CMVInstallWnd",
+                               "The system folder %1 cannot be found. "
+                               "The installation cannot continue."),
+             true, ExitCode::FolderUnknown},
+            {Refusal::DataFolderUnsafe,
+             QT_TRANSLATE_NOOP("CMVInstallWnd",
+                               "The data folder %1 cannot be prepared safely. "
+                               "The installation cannot continue."),
+             false, ExitCode::DataFolderUnsafe},
+    };
+    for (const auto &refusal : naming) {
+        if (refusal.refusal == outcome.refusal) {
+            failure.message = tr(refusal.text)
+                                      .arg(refusal.allNamed ? what.join(QStringLiteral(", "))
+                                                            : first(what));
+            failure.exitCode = refusal.exitCode;
+            return failure;
+        }
+    }
     switch (outcome.refusal) {
     case Refusal::None:
-        break;
     case Refusal::PayloadMissing:
-        failure.message = tr("The installation files are incomplete: %1 is missing. "
-                             "Please download the installer again.")
-                                  .arg(what.join(QStringLiteral(", ")));
-        failure.exitCode = ExitCode::PayloadMissing;
-        return failure;
     case Refusal::PayloadDamaged:
-        failure.message = tr("The installation file %1 is damaged or has been replaced. "
-                             "Please download the installer again.")
-                                  .arg(what.join(QStringLiteral(", ")));
-        failure.exitCode = ExitCode::PayloadDamaged;
-        return failure;
     case Refusal::ArchiveUnusable:
-        failure.message = tr("The installation file %1 is damaged and cannot be opened. "
-                             "Please download the installer again.")
-                                  .arg(first(what));
-        failure.exitCode = ExitCode::ArchiveUnusable;
-        return failure;
     case Refusal::FolderUnknown:
-        failure.message = tr("The system folder %1 cannot be found. "
-                             "The installation cannot continue.")
-                                  .arg(what.join(QStringLiteral(", ")));
-        failure.exitCode = ExitCode::FolderUnknown;
-        return failure;
     case Refusal::DataFolderUnsafe:
-        failure.message = tr("The data folder %1 cannot be prepared safely. "
-                             "The installation cannot continue.")
-                                  .arg(first(what));
-        failure.exitCode = ExitCode::DataFolderUnsafe;
-        return failure;
+        break;
     case Refusal::DiskFull: // {drive or mount point, MB needed, MB free}
         failure.message = tr("Not enough space on drive %1: the installation needs %2 MB, "
                              "%3 MB are free. Free some space, then try again.")
