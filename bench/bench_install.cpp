@@ -95,11 +95,12 @@ int main(int argc, char *argv[])
             deviations += QByteArray::number((ticks[i] - ticks[i - 1]) / 1e6 - 300.0, 'f', 3);
         }
         const auto *copier = qobject_cast<CXCopyThread *>(worker);
-        BenchClock::report("install_ms=" + QByteArray::number((done - pressed) / 1e6, 'f', 3)
-                           + " check_ms="
-                           + QByteArray::number(copier ? copier->outcome().archiveCheckMs : -1)
-                           + " peak_rss_kb=" + QByteArray::number(BenchClock::peakRssKb())
-                           + " tick_deviation_ms=" + deviations);
+        BenchClock::report(
+                "install_ms=" + QByteArray::number((done - pressed) / 1e6, 'f', 3)
+                + " check_ms=" + QByteArray::number(copier ? copier->outcome().archiveCheckMs : -1)
+                + " preflight_ms=" + QByteArray::number(copier ? copier->outcome().preflightMs : -1)
+                + " peak_rss_kb=" + QByteArray::number(BenchClock::peakRssKb())
+                + " tick_deviation_ms=" + deviations);
         QCoreApplication::exit(0);
     });
     const int loop = app.exec();

@@ -344,13 +344,15 @@ def figure_install(runner, reps, results):
     data_dir = os.path.dirname(markers[0])
 
     log("installation: %d runs each, interleaved" % reps)
-    inst, ref, rss, p99s, maxes, checks = [], [], [], [], [], []
+    inst, ref, rss, p99s, maxes, checks, preflights = [], [], [], [], [], [], []
     for _ in range(reps):
         subprocess.run(["sync"], check=True)
         r = runner.run_probe(installer, env)
         inst.append(float(r["install_ms"]))
         if float(r.get("check_ms", -1)) >= 0:
             checks.append(float(r["check_ms"]))
+        if float(r.get("preflight_ms", -1)) >= 0:
+            preflights.append(float(r["preflight_ms"]))
         rss.append(int(r["peak_rss_kb"]) / 1024)
         ticks = [abs(float(t)) for t in r.get("tick_deviation_ms", "").split(",") if t]
         if ticks:
@@ -369,6 +371,10 @@ def figure_install(runner, reps, results):
     if checks:
         results["check"] = Figure("of which: the archives' check before deleting", "ms",
                                   median_min_max(checks), None, 0, "value")
+    if preflights:
+        results["preflight"] = Figure(
+            "of which: the product and space checks, and setting the old copy aside", "ms",
+            median_min_max(preflights), None, 0, "value")
     if p99s:
         results["anim_p99"] = Figure("Animation: 99th percentile of tick deviation", "ms",
                                      median_min_max(p99s), None, 30, "absolute")
@@ -592,7 +598,7 @@ def machine():
             ("Load average at start", " ".join("%.2f" % v for v in os.getloadavg()))]
 
 
-ORDER = ["startup", "install", "check", "remove", "anim_p99", "anim_max", "memory", "size"]
+ORDER = ["startup", "install", "check", "preflight", "remove", "anim_p99", "anim_max", "memory", "size"]
 WINDOWS_ORDER = ["win_install", "win_window_nsis", "win_window_floor", "win_size", "win_download",
                  "win_programs", "win_mem_installer", "win_mem_front", "win_mem_7za"]
 

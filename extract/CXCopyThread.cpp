@@ -137,12 +137,18 @@ void CXCopyThread::run()
 
     // 2. nor while the product runs or when the new installation does not
     // fit beside the old one.
+    QElapsedTimer preflight;
+    preflight.start();
     if (!CheckBeforeChanges(paths, sizes))
         return;
 
     // 3. The old installation is set aside, whole.
     if (!SetAside(swap))
         return;
+    const qint64 preflightMs = preflight.elapsed();
+    Update([preflightMs](Outcome &outcome) { outcome.preflightMs = preflightMs; });
+    InstallLog::write(
+            QStringLiteral("checked before changes and set aside (%1 ms)").arg(preflightMs));
 
     // 4. Both archives are unpacked into fresh folders; then the old
     // installation goes, or, on a failure or a stop, comes back.

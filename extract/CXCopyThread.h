@@ -90,6 +90,9 @@ public:
         // How long the check of both archives took, in milliseconds; -1 when
         // it did not run to its end.
         qint64 archiveCheckMs = -1;
+        // How long the checks before changes (the product running, the
+        // space) and setting the old installation aside took; -1 likewise.
+        qint64 preflightMs = -1;
 
         // Nothing refused, not stopped, and both extractions succeeded.
         bool succeeded() const;
