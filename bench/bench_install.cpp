@@ -5,18 +5,26 @@
 //
 // The worker unpacks the 7z.exe, tarvo.cab and data.cab that lie beside this
 // program, into the system root of $MIREVALE_SYSTEM_ROOT.
+//
+// With $MIREVALE_BENCH_DISK_FULL set, every volume shows no free space: the
+// run is refused after the archives' check, and what is reported is the time
+// from the worker's end to the message on screen.
 
 #include "BenchClock.h"
 #include "CMVInstallWnd.h"
 #include "CXCopyThread.h"
+#include "TestSeams.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
 #include <QThread>
 #include <QTimer>
 #include <QTranslator>
 #include <QVector>
 #include <QtTest/QTest>
+
+#include <atomic>
 
 namespace {
 
@@ -38,6 +46,24 @@ QWidget *childOfClass(QWidget *window, const char *className)
     return found;
 }
 
+// Notes when the first message box shows, and answers it.
+class MessageWatch : public QObject
+{
+public:
+    qint64 shownNs = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *box = qobject_cast<QMessageBox *>(watched);
+        if (box && event->type() == QEvent::Show && !shownNs) {
+            shownNs = BenchClock::nowNs();
+            QTimer::singleShot(0, box, &QMessageBox::reject);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -46,6 +72,12 @@ int main(int argc, char *argv[])
     QTranslator translator;
     translator.load(QStringLiteral(":/trans/trans_iss.qm"));
     app.installTranslator(&translator);
+
+    const bool diskFull = qEnvironmentVariableIsSet("MIREVALE_BENCH_DISK_FULL");
+    if (diskFull)
+        TestSeams::current().freeSpace = [](const QString &) { return qint64(0); };
+    MessageWatch messages;
+    app.installEventFilter(&messages);
 
     CMVInstallWnd window(nullptr);
     window.InitWidgets();
@@ -74,6 +106,12 @@ int main(int argc, char *argv[])
     if (!progress || !worker)
         return fail("install-not-started");
 
+    // The worker's very end, seen from its own thread.
+    std::atomic<qint64> endedNs {0};
+    QObject::connect(
+            worker, &QThread::finished, worker, [&endedNs] { endedNs = BenchClock::nowNs(); },
+            Qt::DirectConnection);
+
     QVector<qint64> ticks {pressed};
     QObject::connect(progress, &QTimer::timeout, &app,
                      [&ticks] { ticks.append(BenchClock::nowNs()); });
@@ -83,6 +121,17 @@ int main(int argc, char *argv[])
     // the window has reached its finished state or given up.
     QObject::connect(worker, &QThread::finished, &app, [&] {
         const qint64 done = BenchClock::nowNs();
+        if (diskFull) {
+            // The window has shown its message (answered at once) by now.
+            if (!messages.shownNs || !endedNs)
+                exitCode = fail("no-message");
+            else
+                BenchClock::report(
+                        "failure_to_message_ms="
+                        + QByteArray::number((messages.shownNs - endedNs) / 1e6, 'f', 3));
+            QCoreApplication::exit(exitCode);
+            return;
+        }
         if (progress->isActive()) {
             exitCode = fail("not-finished");
             QCoreApplication::exit(exitCode);
