@@ -67,9 +67,15 @@ start_installer() {
         fail "the installer window appeared"
         return 1
     fi
-    eval "$(xdotool getwindowgeometry --shell "$WID")" # X, Y, WIDTH, HEIGHT
     # The first frame on screen: the window reports its size once painted.
-    sleep 1
+    if ! wait_for 10 window_painted; then
+        fail "the installer window was painted at 660 x 430 (${WIDTH:-?} x ${HEIGHT:-?})"
+        return 1
+    fi
+}
+window_painted() {
+    eval "$(xdotool getwindowgeometry --shell "$WID")" # X, Y, WIDTH, HEIGHT
+    [ "$WIDTH" = 660 ] && [ "$HEIGHT" = 430 ]
 }
 # installer_exit SECONDS: waits for the installer to end and sets STATUS to its
 # exit code; kills it and sets STATUS=timeout when it does not end in time.
