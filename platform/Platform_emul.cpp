@@ -28,7 +28,10 @@
 
 namespace Platform {
 
-void restrictDllSearch() { }
+bool restrictDllSearch()
+{
+    return true;
+}
 
 namespace {
 
@@ -382,7 +385,6 @@ QString temporaryFolder()
     QDir().mkpath(folder);
     return folder;
 }
-
 
 bool shellOpen(const QString &path)
 {
