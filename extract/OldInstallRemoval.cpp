@@ -26,15 +26,13 @@ FolderHandle OldInstallRemoval::secureDataFolder(const FolderHandle &appData) co
             continue;
         }
         if (folder.isValid() && folder.trustedOwner()) {
-            // Held before it is protected: a folder that cannot be held keeps
-            // its permissions; one that cannot be protected gets back what it
-            // inherits (a failed change may have left part of it).
+            // Held before it is protected, so that nothing is changed on a
+            // folder that cannot be held (a refused change changes nothing).
             FolderHandle held = appData.hold(name, folder);
             if (held.isValid() && held.protect())
                 return held;
-            if (held.isValid())
-                held.restoreInherited(appData);
-            return FolderHandle();
+            // Its permissions keep the installer from holding or protecting
+            // it: taken over as below.
         }
         // Not ours, or its permissions shut the installer out: nothing in it
         // is kept. It is taken over before it is emptied, so that no one
