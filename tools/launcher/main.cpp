@@ -356,8 +356,23 @@ std::wstring findSevenZip(const std::wstring &self, std::string &error)
     return std::wstring();
 }
 
+// As the installer does first: DLLs from the system folder only, never from
+// this program's folder (the installer's, usually Downloads). Windows 7 has
+// SetDefaultDllDirectories only with update KB2533623, so it is looked up
+// rather than imported; without it the front end refuses, as the installer.
+bool restrictDllSearch()
+{
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI *)(DWORD);
+    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void *>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    return setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 int run()
 {
+    if (!restrictDllSearch())
+        return fatalError("Windows cannot keep this folder out of the DLL search (update "
+                          "KB2533623 is missing)");
 #ifdef MIREVALE_LAUNCHER_TEST_BUILD
     if (!environment(L"MIREVALE_7ZIP_FRONT_END").empty())
         return fatalError("started by itself instead of 7-Zip; set MIREVALE_7ZIP");
