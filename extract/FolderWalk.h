@@ -45,7 +45,8 @@ public:
     // inherits, each parent before its children, so that each takes what its
     // parent passes on by then; `root` is the folder the walk started in,
     // which the caller gives back first. True when every one was given
-    // back. The folders are held until then, and let go afterwards.
+    // back. The folders are held until then, and let go afterwards; a walk
+    // that ends without it leaves them protected.
     bool restoreInherited(const Platform::FolderHandle &root);
 
 private:
@@ -59,7 +60,8 @@ private:
     void noteProtected(Platform::FolderHandle folder, std::size_t firstBelow);
 
     // A folder the walk protected, with the index of its parent among them
-    // (-1: the root).
+    // (-1: the root). A folder whose own folder stayed unprotected (it could
+    // not be held) counts as the child of the nearest one above that was.
     struct Protected
     {
         Platform::FolderHandle folder;
