@@ -1051,9 +1051,10 @@ void TestExtract::dataFolderPermissions()
     QCOMPARE(during,
              QStringLiteral("O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"));
 #else
-    // The machine's hidden folders: one anyone may write, one that shuts its
-    // owner out (taken over rather than refused).
+    // The machine's hidden folders: one anyone may write, with a folder in it,
+    // and one that shuts its owner out (taken over rather than refused).
     const Tree kept {{QStringLiteral(".open/state.bin"), "machine\n"},
+                     {QStringLiteral(".open/inner/state.bin"), "machine\n"},
                      {QStringLiteral(".shut/key.bin"), "machine\n"}};
     Tree old = oldData();
     for (auto it = kept.cbegin(); it != kept.cend(); ++it)
@@ -1107,7 +1108,10 @@ void TestExtract::dataFolderPermissions()
     const QString owner = QStringLiteral("owner %1 mode ").arg(::geteuid());
     QCOMPARE(Platform::securityDescriptor(dataDir()),
              owner + QLatin1String(finished ? "0775" : "0777"));
-    for (const QString &folder : {QStringLiteral("/.open"), QStringLiteral("/.shut")})
+    // (each after its own folder: given back before it, .open/inner would
+    // inherit .open's protected mode)
+    for (const QString &folder :
+         {QStringLiteral("/.open"), QStringLiteral("/.open/inner"), QStringLiteral("/.shut")})
         QCOMPARE(Platform::securityDescriptor(dataDir() + folder), owner + QLatin1String("0775"));
     // (the stand-in unpacks nothing)
     QCOMPARE(readTree(dataDir()), finished ? kept : old);
