@@ -156,7 +156,7 @@ void TestHostileFs::inaccessibleFolders_data()
     QTest::addColumn<QString>("folder"); // inside the program folder; empty: the folder itself
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("linkInside"); // a link to a folder outside, in that folder
-    QTest::addColumn<bool>("inData"); // the folder is a hidden one of the data folder instead
+    QTest::addColumn<bool>("inData"); // the folder is in the data folder instead
 
     QTest::newRow("no permission at all") << QStringLiteral("old3") << 0 << false << false;
     QTest::newRow("no read permission") << QStringLiteral("old4") << 0300 << false << false;
