@@ -246,7 +246,8 @@ bool CXCopyThread::InstallNew(const QString &extractor, const QStringList &archi
     // The machine's hidden entries move over; the walk then removes any
     // link among them and gives their folders the installer's permissions
     // (taking over those that shut it out) until the guard gives them back.
-    FolderWalk kept({/*keepHidden*/ true, /*protectKept*/ true}, [this] { return stopNow(); });
+    FolderWalk kept({/*keepHidden*/ true, /*protectKept*/ true, /*takeOver*/ true},
+                    [this] { return stopNow(); });
     const InheritOnExit inherit(data, appData, kept);
     swap.moveKeptEntries();
     kept.empty(data);

@@ -120,9 +120,9 @@ FolderWalk::Walked FolderWalk::walkEntry(const FolderHandle &folder, const QStri
             FolderHandle::Opened how;
             FolderHandle child = folder.child(name, &how);
             bool takenOver = false;
-            if (!child.isValid() && how == FolderHandle::Opened::Failed && m_policy.protectKept) {
+            if (!child.isValid() && how == FolderHandle::Opened::Failed && m_policy.takeOver) {
                 // Permissions that shut the installer out: the folder is
-                // made the installer's own, as it would be if it stays.
+                // made the installer's own.
                 child = folder.takeOver(name, &how);
                 takenOver = child.isValid();
             }
@@ -153,6 +153,8 @@ FolderWalk::Walked FolderWalk::walkEntry(const FolderHandle &folder, const QStri
                     noteProtected(std::move(child), firstBelow);
                 else if (takenOver)
                     m_clean = false;
+            } else if (takenOver) {
+                noteProtected(std::move(child), firstBelow);
             }
             if (stopping())
                 return Walked::Failed;

@@ -25,9 +25,12 @@ public:
         bool keepHidden = true;
         // The folders that stay get the installer's protected permissions
         // and are held (FolderHandle::hold) until the walk gives them back
-        // what they inherit (restoreInherited()); a folder whose permissions
-        // shut the installer out is taken over (FolderHandle::takeOver).
+        // what they inherit (restoreInherited()).
         bool protectKept = false;
+        // A folder whose permissions shut the installer out is taken over
+        // (FolderHandle::takeOver) rather than left as it is; if it stays,
+        // restoreInherited() gives it back what it inherits.
+        bool takeOver = false;
     };
 
     // `stopNow` answers whether the walk is to stop between two entries.

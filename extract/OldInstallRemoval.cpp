@@ -45,9 +45,11 @@ FolderHandle OldInstallRemoval::secureDataFolder(const FolderHandle &appData) co
                 continue;
             return FolderHandle();
         }
-        FolderWalk foreign({/*keepHidden*/ false, /*protectKept*/ false}, m_stopNow);
+        FolderWalk foreign({/*keepHidden*/ false, /*protectKept*/ false, /*takeOver*/ true},
+                           m_stopNow);
         if (!foreign.empty(taken) || !appData.removeFolder(name, taken)) {
             taken.restoreInherited(appData);
+            foreign.restoreInherited(taken);
             return FolderHandle();
         }
     }

@@ -37,11 +37,12 @@ public:
     Platform::FolderHandle secureDataFolder(const Platform::FolderHandle &appData) const;
 
     // Deletes the program folder and empties the data folder with
-    // `dataWalk`, a walk that keeps hidden entries and protects what stays:
-    // the folders that stay (they hold hidden entries) get the installer's
-    // permissions too, so that no one else can write into any folder 7-Zip
-    // unpacks into, and the walk holds them until the caller gives them back
-    // what they inherit (FolderWalk::restoreInherited, after the data folder).
+    // `dataWalk`, a walk that keeps hidden entries, protects what stays and
+    // takes over what shuts the installer out: the folders that stay (they
+    // hold hidden entries) get the installer's permissions too, so that no
+    // one else can write into any folder 7-Zip unpacks into, and the walk
+    // holds them until the caller gives them back what they inherit
+    // (FolderWalk::restoreInherited, after the data folder).
     Result remove(const QString &programFolder, const Platform::FolderHandle &data,
                   FolderWalk &dataWalk) const;
 

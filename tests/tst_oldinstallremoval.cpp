@@ -97,7 +97,7 @@ void TestOldInstallRemoval::linksRemovedAsLinks()
     const Platform::FolderHandle appData = Platform::FolderHandle::open(paths.commonAppData());
     const Platform::FolderHandle data = removal.secureDataFolder(appData);
     QVERIFY(data.isValid());
-    FolderWalk dataWalk({/*keepHidden*/ true, /*protectKept*/ true});
+    FolderWalk dataWalk({/*keepHidden*/ true, /*protectKept*/ true, /*takeOver*/ true});
     const OldInstallRemoval::Result removed = removal.remove(programDir, data, dataWalk);
 
     const QMap<QString, QString> after = RootSnapshot::listing(system.root(), places);
