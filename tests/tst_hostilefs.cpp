@@ -194,6 +194,10 @@ void TestHostileFs::inaccessibleFolders()
     QVERIFY(QDir().mkpath(path));
     if (inData)
         QVERIFY(TestArchives::writeFile(path + QStringLiteral("/key.bin"), "machine"));
+    // In a data folder that shuts the installer out, a folder that does too.
+    const QString locked = path + QStringLiteral("/locked");
+    if (inData && folder.isEmpty())
+        QVERIFY(TestArchives::writeFile(locked + QStringLiteral("/inside.txt"), "x"));
     const QString outside = scene.root() + QStringLiteral("/Users/Public/Documents");
     if (linkInside) {
         QVERIFY(QDir().mkpath(outside + QStringLiteral("/l2")));
@@ -206,6 +210,8 @@ void TestHostileFs::inaccessibleFolders()
     QVERIFY(scene.installPayload(archive(QStringLiteral("program.cab")),
                                  archive(QStringLiteral("data.cab"))));
     QVERIFY(scene.giveToNobody());
+    if (inData && folder.isEmpty())
+        QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0) == 0);
     QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
     scene.snapshot();
 
@@ -225,6 +231,7 @@ void TestHostileFs::inaccessibleFolders()
         QFile key(path + QStringLiteral("/key.bin"));
         if (folder.isEmpty()) {
             QVERIFY(!key.exists());
+            QVERIFY(!QFileInfo::exists(locked));
             return;
         }
         QVERIFY(key.open(QIODevice::ReadOnly));
