@@ -16,18 +16,24 @@
 #include <QApplication>
 #include <QTranslator>
 
-void PrepareInstallerProcess()
+bool PrepareInstallerProcess()
 {
-    Platform::restrictDllSearch();
+    if (!Platform::restrictDllSearch())
+        return false;
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
             Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QAccessible::installFactory(CAccessibleFactory::create);
+    return true;
 }
 
 int RunInstaller(int argc, char *argv[], const std::function<void(QWidget *window)> &beforeShow)
 {
-    PrepareInstallerProcess();
+    // Where DLLs would still be searched for in the installer's folder, it
+    // ends before anything else is loaded, a message box included (its
+    // theme's DLLs are no KnownDLLs): "the installation failed".
+    if (!PrepareInstallerProcess())
+        return ExitCode::Failed;
     QApplication app(argc, argv);
 
     // The bundle's translation is always in force, whatever the system language.

@@ -21,21 +21,28 @@ using Platform::FolderHandle;
 namespace {
 
 // Gives the data folder back the permissions it inherits when the run ends,
-// however it ends.
+// however it ends (success, failure, stop), then the folders the walk in it
+// protected or took over, each after its parent.
 class InheritOnExit
 {
 public:
-    InheritOnExit(const FolderHandle &folder, const FolderHandle &parent)
+    InheritOnExit(const FolderHandle &folder, const FolderHandle &parent, FolderWalk &walk)
         : m_folder(folder)
         , m_parent(parent)
+        , m_walk(walk)
     { }
-    ~InheritOnExit() { m_folder.restoreInherited(m_parent); }
+    ~InheritOnExit()
+    {
+        m_folder.restoreInherited(m_parent);
+        m_walk.restoreInherited(m_folder);
+    }
     InheritOnExit(const InheritOnExit &) = delete;
     InheritOnExit &operator=(const InheritOnExit &) = delete;
 
 private:
     const FolderHandle &m_folder;
     const FolderHandle &m_parent;
+    FolderWalk &m_walk;
 };
 
 // The folder holding 7z.exe, tarvo.cab and data.cab: the installer's own.
@@ -242,12 +249,13 @@ bool CXCopyThread::InstallNew(const QString &extractor, const QStringList &archi
             Refuse(Refusal::DataFolderUnsafe, {paths.dataFolder()});
         return false;
     }
-    const InheritOnExit inherit(data, appData);
-
     // The machine's hidden entries move over; the walk then removes any
-    // link among them and gives their folders the installer's permissions.
+    // link among them and gives their folders the installer's permissions
+    // (taking over those that shut it out) until the guard gives them back.
+    FolderWalk kept({/*keepHidden*/ true, /*protectKept*/ true, /*takeOver*/ true},
+                    [this] { return stopNow(); });
+    const InheritOnExit inherit(data, appData, kept);
     swap.moveKeptEntries();
-    FolderWalk kept({/*keepHidden*/ true, /*protectKept*/ true}, [this] { return stopNow(); });
     kept.empty(data);
     if (stopNow()) {
         MarkStopped();

@@ -37,6 +37,36 @@ bool FolderWalk::empty(const FolderHandle &folder)
     return emptyFolder(folder, true);
 }
 
+// The folders protected since `firstBelow` and not yet given a parent lie
+// below `folder`, directly: walks are depth first.
+void FolderWalk::noteProtected(FolderHandle folder, std::size_t firstBelow)
+{
+    const int index = int(m_protected.size());
+    for (std::size_t i = firstBelow; i < m_protected.size(); ++i) {
+        if (m_protected[i].parent < 0)
+            m_protected[i].parent = index;
+    }
+    m_protected.push_back({std::move(folder), -1});
+}
+
+bool FolderWalk::restoreInherited(const FolderHandle &root)
+{
+    // Parents were protected after their children: backwards, each parent
+    // comes first. Windows computes what an unprotected folder inherits from
+    // its parent's permissions as they are at that moment and propagates it
+    // down to the entries that are not protected: a child given back before
+    // its parent would inherit the installer's permissions until the
+    // parent's propagation reached it.
+    bool all = true;
+    for (auto it = m_protected.rbegin(); it != m_protected.rend(); ++it) {
+        const FolderHandle &parent = it->parent < 0 ? root : m_protected[it->parent].folder;
+        if (!it->folder.restoreInherited(parent))
+            all = false;
+    }
+    m_protected.clear();
+    return all;
+}
+
 // While `deleting`, files and sub-folders are removed; the first that
 // cannot be ends the deletion in this folder, and the rest is only searched
 // for links. Links are removed everywhere, as links. True when the folder is
@@ -88,7 +118,14 @@ FolderWalk::Walked FolderWalk::walkEntry(const FolderHandle &folder, const QStri
             break;
         case Kind::Folder: {
             FolderHandle::Opened how;
-            const FolderHandle child = folder.child(name, &how);
+            FolderHandle child = folder.child(name, &how);
+            bool takenOver = false;
+            if (!child.isValid() && how == FolderHandle::Opened::Failed && m_policy.takeOver) {
+                // Permissions that shut the installer out: the folder is
+                // made the installer's own.
+                child = folder.takeOver(name, &how);
+                takenOver = child.isValid();
+            }
             if (!child.isValid()) {
                 if (how == FolderHandle::Opened::NotAFolder
                     || how == FolderHandle::Opened::Missing) {
@@ -98,13 +135,29 @@ FolderWalk::Walked FolderWalk::walkEntry(const FolderHandle &folder, const QStri
                 m_clean = false;
                 return Walked::Failed;
             }
+            const std::size_t firstBelow = m_protected.size();
             const bool deleteChild = deleting && !keep;
             if (emptyFolder(child, deleteChild) && deleteChild && folder.removeFolder(name, child))
                 return Walked::Removed;
+            if (m_policy.protectKept && (takenOver || !stopping())) {
+                // Held first, then protected: a folder that cannot be held
+                // keeps the permissions it had (unless it was taken over),
+                // and one that is protected is given back what it inherits
+                // at the end (restoreInherited()).
+                FolderHandle held = folder.hold(name, child);
+                if (!held.isValid() || !held.protect())
+                    m_clean = false;
+                if (held.isValid())
+                    noteProtected(std::move(held), firstBelow);
+                else if (takenOver && child.isValid())
+                    noteProtected(std::move(child), firstBelow);
+                else if (takenOver)
+                    m_clean = false;
+            } else if (takenOver) {
+                noteProtected(std::move(child), firstBelow);
+            }
             if (stopping())
                 return Walked::Failed;
-            if (m_policy.protectKept && !child.protect())
-                m_clean = false;
             return keep ? Walked::Kept : Walked::Failed;
         }
         case Kind::File:

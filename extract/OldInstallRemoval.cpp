@@ -25,20 +25,40 @@ FolderHandle OldInstallRemoval::secureDataFolder(const FolderHandle &appData) co
             appData.remove(name);
             continue;
         }
-        if (!folder.isValid())
+        if (folder.isValid() && folder.trustedOwner()) {
+            // Held before it is protected, so that nothing is changed on a
+            // folder that cannot be held (a refused change changes nothing).
+            FolderHandle held = appData.hold(name, folder);
+            if (held.isValid() && held.protect())
+                return held;
+            // Its permissions keep the installer from holding or protecting
+            // it: taken over as below.
+        }
+        // Not ours, or its permissions shut the installer out: nothing in it
+        // is kept. It is taken over before it is emptied, so that no one
+        // else can add entries meanwhile, then removed with its handles
+        // (someone may still hold one opened before) and made afresh.
+        folder = FolderHandle();
+        FolderHandle taken = appData.takeOver(name, &how);
+        if (!taken.isValid()) {
+            if (how == FolderHandle::Opened::Missing || how == FolderHandle::Opened::NotAFolder)
+                continue;
             return FolderHandle();
-        if (folder.trustedOwner())
-            return folder.protect() ? appData.hold(name, std::move(folder)) : FolderHandle();
-        // Not ours: nothing in it is kept.
-        FolderWalk foreign({/*keepHidden*/ false, /*protectKept*/ false}, m_stopNow);
-        if (!foreign.empty(folder) || !appData.removeFolder(name, folder))
+        }
+        FolderWalk foreign({/*keepHidden*/ false, /*protectKept*/ false, /*takeOver*/ true},
+                           m_stopNow);
+        if (!foreign.empty(taken) || !appData.removeFolder(name, taken)) {
+            taken.restoreInherited(appData);
+            foreign.restoreInherited(taken);
             return FolderHandle();
+        }
     }
     return FolderHandle();
 }
 
 OldInstallRemoval::Result OldInstallRemoval::remove(const QString &programFolder,
-                                                    const FolderHandle &data) const
+                                                    const FolderHandle &data,
+                                                    FolderWalk &dataWalk) const
 {
     Result result;
     FolderWalk program({/*keepHidden*/ true, /*protectKept*/ false}, m_stopNow);
@@ -47,7 +67,6 @@ OldInstallRemoval::Result OldInstallRemoval::remove(const QString &programFolder
     if (m_stopNow())
         return result;
 
-    FolderWalk dataWalk({/*keepHidden*/ true, /*protectKept*/ true}, m_stopNow);
     dataWalk.empty(data);
     result.dataFreeOfLinks = dataWalk.isClean();
     return result;

@@ -84,10 +84,25 @@ public:
     // that no one can rename, move or remove the folder while it is held,
     // yet everyone who may open the folder still can (a handle that may
     // delete would turn away every opener that does not share deletion,
-    // FindFirstFile among them). Call it once the folder is protected: the
-    // handle is opened again by name, and is invalid unless it is the same
-    // folder. POSIX has no sharing modes: `folder` itself is returned.
-    FolderHandle hold(const QString &name, FolderHandle folder) const;
+    // FindFirstFile among them). The handle is opened again by name, and is
+    // invalid unless it is the same folder; `folder` is then given back when
+    // it can still be opened as that folder (else it stays invalid), so that
+    // what was changed on it can be undone. On success `folder` is invalid.
+    // POSIX has no sharing modes: `folder` itself is returned.
+    FolderHandle hold(const QString &name, FolderHandle &folder) const;
+    // Opens the sub-folder `name` as child() does, even when its permissions
+    // shut the installer out, and gives it the protected permissions below.
+    // Windows: the installer's privileges to take ownership, to back up and
+    // to restore (an elevated administrator has them, disabled) are enabled
+    // for this thread only and only while the folder is opened with backup
+    // intent, which then needs no permission; the folder becomes the
+    // Administrators' with the protected DACL. POSIX: a folder of this
+    // process's user (any folder, as root) is opened without reading it
+    // (O_PATH) and given mode 0755 (as root also owner root) before it is
+    // opened; another user's folder fails, as without the privileges on
+    // Windows. Its permissions changed, the caller gives them back
+    // (restoreInherited()).
+    FolderHandle takeOver(const QString &name, Opened *how = nullptr) const;
     // Gives this folder the protected permissions above.
     bool protect() const;
     // True when the folder belongs to a trusted owner: Windows, SYSTEM or

@@ -168,12 +168,52 @@ FolderHandle FolderHandle::createProtected(const QString &name) const
     return created;
 }
 
-FolderHandle FolderHandle::hold(const QString &name, FolderHandle folder) const
+FolderHandle FolderHandle::hold(const QString &name, FolderHandle &folder) const
 {
     // A descriptor keeps no one out and nothing from being renamed: there is
     // nothing to trade it for.
     Q_UNUSED(name);
     return m_fd >= 0 ? std::move(folder) : FolderHandle();
+}
+
+FolderHandle FolderHandle::takeOver(const QString &name, Opened *how) const
+{
+    if (how)
+        *how = Opened::Failed;
+    if (m_fd < 0)
+        return FolderHandle();
+    const QByteArray native = QFile::encodeName(name);
+    // O_PATH opens the folder without the right to read it: enough to look
+    // at it and, through /proc, to change its mode (fchmod refuses an O_PATH
+    // descriptor). A link is opened as itself (O_NOFOLLOW) and refused.
+    const int path = ::openat(m_fd, native.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    struct stat before;
+    if (path < 0 || ::fstat(path, &before) != 0 || !S_ISDIR(before.st_mode)) {
+        const int error = errno;
+        if (path >= 0)
+            ::close(path);
+        if (how)
+            *how = path >= 0 || error == ELOOP || error == ENOTDIR ? Opened::NotAFolder
+                    : error == ENOENT                              ? Opened::Missing
+                                                                   : Opened::Failed;
+        return FolderHandle();
+    }
+    const QByteArray proc = "/proc/self/fd/" + QByteArray::number(path);
+    const bool taken = (::geteuid() == 0 || before.st_uid == ::geteuid())
+            && (::geteuid() != 0 || ::chown(proc.constData(), 0, 0) == 0)
+            && ::chmod(proc.constData(), protectedMode) == 0;
+    ::close(path);
+    FolderHandle folder = taken ? child(name, how) : FolderHandle();
+    struct stat after;
+    if (folder.isValid()
+        && (::fstat(folder.m_fd, &after) != 0 || after.st_dev != before.st_dev
+            || after.st_ino != before.st_ino)) {
+        // Another folder took the name meanwhile: it is not the one taken over.
+        if (how)
+            *how = Opened::Failed;
+        return FolderHandle();
+    }
+    return folder;
 }
 
 bool FolderHandle::protect() const

@@ -193,6 +193,76 @@ struct LocalFreeOnExit
     ~LocalFreeOnExit() { LocalFree(memory); }
 };
 
+bool sameFile(const BY_HANDLE_FILE_INFORMATION &a, const BY_HANDLE_FILE_INFORMATION &b)
+{
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh
+            && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// The privileges that let an elevated administrator open any folder with
+// backup intent, whatever its permissions say, and make it its own: to take
+// ownership, to back up (read access), to restore (write access, any
+// owner). The administrator's token holds them disabled. They are enabled
+// only for as long as this object lives, and only for the calling thread:
+// on a copy of the process's token that the thread impersonates, not on the
+// process's token itself, so that neither the window's thread nor a process
+// started meanwhile (a child gets the process's token, 7-Zip among them)
+// ever has them enabled. Without them (not elevated, or not all granted)
+// nothing is impersonated and the opening goes on without.
+class TakeOverPrivileges
+{
+public:
+    TakeOverPrivileges()
+    {
+        HANDLE process = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &process))
+            return;
+        HANDLE token = nullptr;
+        const BOOL duplicated = DuplicateTokenEx(
+                process, TOKEN_ADJUST_PRIVILEGES | TOKEN_IMPERSONATE | TOKEN_QUERY, nullptr,
+                SecurityImpersonation, TokenImpersonation, &token);
+        CloseHandle(process);
+        if (!duplicated)
+            return;
+        // TOKEN_PRIVILEGES with room for three.
+        struct
+        {
+            DWORD PrivilegeCount;
+            LUID_AND_ATTRIBUTES Privileges[3];
+        } wanted;
+        const wchar_t *const names[]
+                = {L"SeTakeOwnershipPrivilege", L"SeBackupPrivilege", L"SeRestorePrivilege"};
+        wanted.PrivilegeCount = 3;
+        bool known = true;
+        for (int i = 0; i < 3; ++i) {
+            known = known && LookupPrivilegeValueW(nullptr, names[i], &wanted.Privileges[i].Luid);
+            wanted.Privileges[i].Attributes = SE_PRIVILEGE_ENABLED;
+        }
+        // AdjustTokenPrivileges succeeds with ERROR_NOT_ALL_ASSIGNED when
+        // the token lacks one of them.
+        if (!known
+            || !AdjustTokenPrivileges(token, FALSE, reinterpret_cast<PTOKEN_PRIVILEGES>(&wanted), 0,
+                                      nullptr, nullptr)
+            || GetLastError() != ERROR_SUCCESS || !SetThreadToken(nullptr, token)) {
+            CloseHandle(token);
+            return;
+        }
+        m_token = token;
+    }
+    ~TakeOverPrivileges()
+    {
+        if (m_token) {
+            SetThreadToken(nullptr, nullptr); // back to the process's token
+            CloseHandle(m_token);
+        }
+    }
+    TakeOverPrivileges(const TakeOverPrivileges &) = delete;
+    TakeOverPrivileges &operator=(const TakeOverPrivileges &) = delete;
+
+private:
+    HANDLE m_token = nullptr;
+};
+
 } // namespace
 
 FolderHandle::FolderHandle(void *handle)
@@ -369,30 +439,64 @@ FolderHandle FolderHandle::createProtected(const QString &name) const
     return FolderHandle(handle);
 }
 
-FolderHandle FolderHandle::hold(const QString &name, FolderHandle folder) const
+FolderHandle FolderHandle::hold(const QString &name, FolderHandle &folder) const
 {
     BY_HANDLE_FILE_INFORMATION before;
     if (!m_handle || !folder.m_handle || !GetFileInformationByHandle(folder.m_handle, &before))
         return FolderHandle();
     // The open handle may delete and would refuse the new one, which does
-    // not share deletion: it is closed first. The folder is protected by
-    // now, so no standard user can rename it meanwhile; the identity check
-    // below catches anything else.
+    // not share deletion: it is closed first. The identity check below
+    // catches a folder swapped in meanwhile.
     folder = FolderHandle();
     HANDLE handle = INVALID_HANDLE_VALUE;
     if (openRelative(m_handle, name, holdAccess, shareHeld, FILE_OPEN, FILE_DIRECTORY_FILE, nullptr,
                      &handle)
-        < 0)
-        return FolderHandle();
-    FolderHandle held(handle);
-    BY_HANDLE_FILE_INFORMATION after;
-    DWORD attributes = 0;
-    if (!GetFileInformationByHandle(handle, &after) || !attributesOf(handle, &attributes)
-        || !isRealFolder(attributes) || after.dwVolumeSerialNumber != before.dwVolumeSerialNumber
-        || after.nFileIndexHigh != before.nFileIndexHigh
-        || after.nFileIndexLow != before.nFileIndexLow)
-        return FolderHandle();
-    return held;
+        >= 0) {
+        FolderHandle held(handle);
+        BY_HANDLE_FILE_INFORMATION after;
+        DWORD attributes = 0;
+        if (GetFileInformationByHandle(handle, &after) && attributesOf(handle, &attributes)
+            && isRealFolder(attributes) && sameFile(before, after))
+            return held;
+    }
+    // Not held: the folder is given back if it is still there.
+    FolderHandle again = child(name);
+    BY_HANDLE_FILE_INFORMATION now;
+    if (again.isValid() && GetFileInformationByHandle(again.m_handle, &now)
+        && sameFile(before, now))
+        folder = std::move(again);
+    return FolderHandle();
+}
+
+FolderHandle FolderHandle::takeOver(const QString &name, Opened *how) const
+{
+    Opened result = Opened::Failed;
+    if (m_handle) {
+        const TakeOverPrivileges privileges;
+        HANDLE handle = INVALID_HANDLE_VALUE;
+        // With backup intent (openRelative always asks for it) the enabled
+        // privileges grant every right of a walk, whatever the DACL says.
+        const NTSTATUS status = openRelative(m_handle, name, folderAccess, shareAll, FILE_OPEN, 0,
+                                             nullptr, &handle);
+        if (status == statusObjectNameNotFound || status == statusObjectPathNotFound)
+            result = Opened::Missing;
+        else if (status == statusNotADirectory)
+            result = Opened::NotAFolder;
+        if (handle != INVALID_HANDLE_VALUE) {
+            FolderHandle folder(handle);
+            DWORD attributes = 0;
+            if (!attributesOf(handle, &attributes) || !isRealFolder(attributes)) {
+                result = Opened::NotAFolder;
+            } else if (folder.protect()) {
+                if (how)
+                    *how = Opened::Folder;
+                return folder;
+            }
+        }
+    }
+    if (how)
+        *how = result;
+    return FolderHandle();
 }
 
 bool FolderHandle::protect() const

@@ -22,8 +22,10 @@ namespace Platform {
 // From here on, DLLs are loaded from the system folder only: never from the
 // program's own folder (a downloaded installer starts from the user's
 // Downloads folder) nor from PATH. The first call in main, on Windows
-// (SetDefaultDllDirectories); elsewhere nothing.
-void restrictDllSearch();
+// (SetDefaultDllDirectories); elsewhere nothing. False when Windows cannot
+// restrict the search (Windows 7 without update KB2533623, which brings
+// SetDefaultDllDirectories): the installer must not go on then.
+bool restrictDllSearch();
 
 // The root of the system drive, with forward slashes and a trailing "/": on
 // Windows the drive of GetSystemWindowsDirectoryW ("C:/"; never the

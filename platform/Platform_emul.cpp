@@ -29,7 +29,10 @@
 
 namespace Platform {
 
-void restrictDllSearch() { }
+bool restrictDllSearch()
+{
+    return true;
+}
 
 namespace {
 

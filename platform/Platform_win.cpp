@@ -22,9 +22,19 @@
 
 namespace Platform {
 
-void restrictDllSearch()
+bool restrictDllSearch()
 {
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Windows 7 has SetDefaultDllDirectories only with update KB2533623: an
+    // import of it would keep the installer from loading there at all, so it
+    // is looked up in kernel32 (loaded in every process). Without it there
+    // is no way to keep the program's own folder out of the search (
+    // SetDllDirectoryW only takes the working folder out), and every DLL
+    // loaded later, the delay-loaded ones, could come from the Downloads
+    // folder: the caller refuses to go on.
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI *)(DWORD);
+    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void *>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    return setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 namespace {
@@ -371,7 +381,6 @@ QString temporaryFolder()
         result.chop(1);
     return result;
 }
-
 
 bool shellOpen(const QString &path)
 {

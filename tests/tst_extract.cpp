@@ -1051,19 +1051,31 @@ void TestExtract::dataFolderPermissions()
     QCOMPARE(during,
              QStringLiteral("O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"));
 #else
-    QVERIFY(writeTree(dataDir(), oldData()));
+    // The machine's hidden folders: one anyone may write, with a folder in it,
+    // and one that shuts its owner out (taken over rather than refused).
+    const Tree kept {{QStringLiteral(".open/state.bin"), "machine\n"},
+                     {QStringLiteral(".open/inner/state.bin"), "machine\n"},
+                     {QStringLiteral(".shut/key.bin"), "machine\n"}};
+    Tree old = oldData();
+    for (auto it = kept.cbegin(); it != kept.cend(); ++it)
+        old.insert(it.key(), it.value());
+    QVERIFY(writeTree(dataDir(), old));
     const QString appData = QFileInfo(dataDir()).path();
     QVERIFY(::chmod(QFile::encodeName(appData).constData(), 0775) == 0);
     QVERIFY(::chmod(QFile::encodeName(dataDir()).constData(), 0777) == 0);
+    QVERIFY(::chmod(QFile::encodeName(dataDir() + QStringLiteral("/.open")).constData(), 0777)
+            == 0);
+    QVERIFY(::chmod(QFile::encodeName(dataDir() + QStringLiteral("/.shut")).constData(), 0) == 0);
     QVERIFY(makePayload());
     const QString fake = sourceDir + QStringLiteral("/7z.exe");
     const QString seen = source->path() + QStringLiteral("/seen.txt");
     QVERIFY(QFile::remove(fake));
+    const QByteArray data = QFile::encodeName(dataDir());
     QVERIFY(TestArchives::writeFile(
             fake,
             "#!/bin/sh\ncase \"$1\" in l|t) exec '" + QFile::encodeName(TestArchives::frontEnd())
-                    + "' \"$@\";; esac\nstat -c '%a %u' '" + QFile::encodeName(dataDir()) + "' >>'"
-                    + QFile::encodeName(seen) + "'\n" + extraction + "\n"));
+                    + "' \"$@\";; esac\nstat -c '%a %u' '" + data + "' '" + data + "/.open' '"
+                    + data + "/.shut' >>'" + QFile::encodeName(seen) + "'\n" + extraction + "\n"));
     QVERIFY(QFile::setPermissions(fake, QFile::permissions(fake) | QFile::ExeOwner));
 
     CXCopyThread thread;
@@ -1080,18 +1092,29 @@ void TestExtract::dataFolderPermissions()
     QFile file(seen);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray during = QByteArray::number(0755, 8) + ' ' + QByteArray::number(::geteuid());
+    int lines = 0;
     for (const QByteArray &line : file.readAll().split('\n')) {
-        if (!line.isEmpty())
+        if (!line.isEmpty()) {
             QCOMPARE(line, during);
+            ++lines;
+        }
     }
+    QCOMPARE(lines % 3, 0);
+    QVERIFY(lines > 0);
     // A new data folder inherits; after a failure or a stop the old one is
-    // back as it was.
+    // back as it was. The hidden folders inherit in either case: they were
+    // the new folder's while it inherited.
     const bool finished = thread.outcome().succeeded();
+    const QString owner = QStringLiteral("owner %1 mode ").arg(::geteuid());
     QCOMPARE(Platform::securityDescriptor(dataDir()),
-             QStringLiteral("owner %1 mode %2")
-                     .arg(::geteuid())
-                     .arg(QLatin1String(finished ? "0775" : "0777")));
-    QCOMPARE(readTree(dataDir()), finished ? Tree() : oldData()); // (the stand-in unpacks nothing)
+             owner + QLatin1String(finished ? "0775" : "0777"));
+    // (each after its own folder: given back before it, .open/inner would
+    // inherit .open's protected mode)
+    for (const QString &folder :
+         {QStringLiteral("/.open"), QStringLiteral("/.open/inner"), QStringLiteral("/.shut")})
+        QCOMPARE(Platform::securityDescriptor(dataDir() + folder), owner + QLatin1String("0775"));
+    // (the stand-in unpacks nothing)
+    QCOMPARE(readTree(dataDir()), finished ? kept : old);
     QCOMPARE(finished, extraction == "exit 0");
     QCOMPARE(thread.outcome().stopped, stop);
 #endif

@@ -156,30 +156,48 @@ void TestHostileFs::inaccessibleFolders_data()
     QTest::addColumn<QString>("folder"); // inside the program folder; empty: the folder itself
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("linkInside"); // a link to a folder outside, in that folder
+    QTest::addColumn<bool>("inData"); // the folder is in the data folder instead
 
-    QTest::newRow("no permission at all") << QStringLiteral("old3") << 0 << false;
-    QTest::newRow("no read permission") << QStringLiteral("old4") << 0300 << false;
-    QTest::newRow("no execute permission") << QStringLiteral("old5") << 0600 << false;
-    QTest::newRow("read-only folder holding a link") << QString() << 0555 << true;
-    QTest::newRow("read-only sub-folder holding a link") << QStringLiteral("l2") << 0555 << true;
+    QTest::newRow("no permission at all") << QStringLiteral("old3") << 0 << false << false;
+    QTest::newRow("no read permission") << QStringLiteral("old4") << 0300 << false << false;
+    QTest::newRow("no execute permission") << QStringLiteral("old5") << 0600 << false << false;
+    QTest::newRow("read-only folder holding a link") << QString() << 0555 << true << false;
+    QTest::newRow("read-only sub-folder holding a link")
+            << QStringLiteral("l2") << 0555 << true << false;
+    // Its owner shut out (it can still be moved: that needs write permission).
+    QTest::newRow("hidden data folder without read permission")
+            << QStringLiteral(".machine") << 0300 << false << true;
+    QTest::newRow("hidden data folder with write permission only")
+            << QStringLiteral(".machine") << 0200 << false << true;
+    QTest::newRow("data folder without read permission") << QString() << 0300 << false << true;
 }
 
 // As an unprivileged user: a folder of the old installation that cannot be
 // listed, entered or changed stays after its removal. Nothing else is
 // harmed, and nothing is unpacked through a link that could not be removed.
+// A hidden folder of the data folder, the machine's, moves into the new one
+// however its owner shut itself out: it is taken over while the installer
+// works and then gets the permissions the new data folder passes on.
 void TestHostileFs::inaccessibleFolders()
 {
     QFETCH(QString, folder);
     QFETCH(int, mode);
     QFETCH(bool, linkInside);
+    QFETCH(bool, inData);
     if (::geteuid() != 0)
         QSKIP("needs root to hand the scene to an unprivileged user");
     InstallScene scene;
     QVERIFY(scene.prepareSystem());
     QVERIFY(scene.writeOldInstallation(100, 10));
-    const QString path = folder.isEmpty() ? scene.programDir()
-                                          : scene.programDir() + QLatin1Char('/') + folder;
+    const QString place = inData ? scene.dataDir() : scene.programDir();
+    const QString path = folder.isEmpty() ? place : place + QLatin1Char('/') + folder;
     QVERIFY(QDir().mkpath(path));
+    if (inData)
+        QVERIFY(TestArchives::writeFile(path + QStringLiteral("/key.bin"), "machine"));
+    // In a data folder that shuts the installer out, a folder that does too.
+    const QString locked = path + QStringLiteral("/locked");
+    if (inData && folder.isEmpty())
+        QVERIFY(TestArchives::writeFile(locked + QStringLiteral("/inside.txt"), "x"));
     const QString outside = scene.root() + QStringLiteral("/Users/Public/Documents");
     if (linkInside) {
         QVERIFY(QDir().mkpath(outside + QStringLiteral("/l2")));
@@ -192,12 +210,34 @@ void TestHostileFs::inaccessibleFolders()
     QVERIFY(scene.installPayload(archive(QStringLiteral("program.cab")),
                                  archive(QStringLiteral("data.cab"))));
     QVERIFY(scene.giveToNobody());
+    if (inData && folder.isEmpty())
+        QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0) == 0);
     QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
     scene.snapshot();
 
     InstallDriver::Params params;
     params.unprivileged = true;
     const InstallDriver::Report report = scene.run(params);
+    if (inData) {
+        const QStringList problems = scene.problems(report);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+        QVERIFY2(report.succeeded, qPrintable(report.output));
+        // Each takes its folder's mode; a data folder that shut the installer
+        // out was no old installation: it was taken over and replaced whole.
+        struct stat kept, data;
+        QVERIFY(::stat(QFile::encodeName(path).constData(), &kept) == 0);
+        QVERIFY(::stat(QFile::encodeName(QFileInfo(path).path()).constData(), &data) == 0);
+        QCOMPARE(kept.st_mode & 07777, data.st_mode & 07777);
+        QFile key(path + QStringLiteral("/key.bin"));
+        if (folder.isEmpty()) {
+            QVERIFY(!key.exists());
+            QVERIFY(!QFileInfo::exists(locked));
+            return;
+        }
+        QVERIFY(key.open(QIODevice::ReadOnly));
+        QCOMPARE(key.readAll(), QByteArray("machine"));
+        return;
+    }
     // What could not be removed of the old folder waits, renamed to be
     // discarded, for the next run; nothing else changed.
     const QString discarded = QStringLiteral("Program Files/Mirevale.discarded");

@@ -71,6 +71,7 @@ private slots:
     void passesExitCodeThrough();
     void neverRunsItself_data();
     void neverRunsItself();
+    void sevenZipWorksInItsFolder();
     void replacesItselfWithSevenZip();
 
 private:
@@ -440,6 +441,40 @@ void TestLauncher::neverRunsItself()
     QVERIFY(process->waitForFinished(30000));
     QCOMPARE(process->exitCode(), exitCode);
     QCOMPARE(QFileInfo::exists(out + QStringLiteral("/a.txt")), exitCode == 0);
+}
+
+// The working folder the front end inherits is whoever started the
+// installer's choice: 7-Zip works in its own folder instead.
+void TestLauncher::sevenZipWorksInItsFolder()
+{
+#ifdef Q_OS_WIN
+    QTemporaryDir work;
+    QVERIFY(work.isValid());
+    const QString folder = work.path() + QStringLiteral("/bin");
+    const QString elsewhere = work.path() + QStringLiteral("/chosen by the user");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QDir().mkpath(elsewhere));
+    const QString copy = folder + QStringLiteral("/7z.exe");
+    QVERIFY(QFile::copy(TestArchives::frontEnd(), copy));
+    QVERIFY(QFile::copy(QStringLiteral(MIREVALE_STANDIN_EXTRACTOR),
+                        folder + QStringLiteral("/7za.exe")));
+    const QString record = work.path() + QStringLiteral("/record.txt");
+    QVERIFY(TestArchives::writeFile(folder + QStringLiteral("/stand-in.txt"),
+                                    "-\n" + record.toUtf8() + "\nexit 0\nworking folder\n"));
+    QProcess process;
+    process.setWorkingDirectory(elsewhere);
+    process.start(copy, {"x", "-yo" + work.path() + QStringLiteral("/out"), archive});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 0);
+    QFile file(record);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QVERIFY(lines.size() >= 2);
+    QCOMPARE(QDir::cleanPath(QString::fromUtf8(lines.at(lines.size() - 2))).toLower(),
+             QDir::cleanPath(folder).toLower());
+#else
+    QSKIP("on POSIX the front end becomes 7-Zip, in the working folder the installer gives it");
+#endif
 }
 
 void TestLauncher::replacesItselfWithSevenZip()

@@ -6,6 +6,7 @@
 
 #include "CInstallPaths.h"
 #include "FolderHandle.h"
+#include "FolderWalk.h"
 #include "OldInstallRemoval.h"
 #include "RootSnapshot.h"
 #include "TestArchives.h"
@@ -96,7 +97,8 @@ void TestOldInstallRemoval::linksRemovedAsLinks()
     const Platform::FolderHandle appData = Platform::FolderHandle::open(paths.commonAppData());
     const Platform::FolderHandle data = removal.secureDataFolder(appData);
     QVERIFY(data.isValid());
-    const OldInstallRemoval::Result removed = removal.remove(programDir, data);
+    FolderWalk dataWalk({/*keepHidden*/ true, /*protectKept*/ true, /*takeOver*/ true});
+    const OldInstallRemoval::Result removed = removal.remove(programDir, data, dataWalk);
 
     const QMap<QString, QString> after = RootSnapshot::listing(system.root(), places);
     QVERIFY2(after == before,
@@ -110,6 +112,7 @@ void TestOldInstallRemoval::linksRemovedAsLinks()
     QVERIFY(removed.programFreeOfLinks);
     QVERIFY(removed.dataFreeOfLinks);
     QVERIFY(data.restoreInherited(appData));
+    QVERIFY(dataWalk.restoreInherited(data));
 }
 
 QTEST_GUILESS_MAIN(TestOldInstallRemoval)

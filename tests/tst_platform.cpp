@@ -27,6 +27,7 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -141,6 +142,8 @@ private slots:
     void logFileInTemporaryFolder();
     void removesReadOnlyEntries_data();
     void removesReadOnlyEntries();
+    void takeOver_data();
+    void takeOver();
     void shellOpenFails_data();
     void shellOpenFails();
     void programsUsing();
@@ -1067,6 +1070,76 @@ void TestPlatform::removesReadOnlyEntries()
     }
     QVERIFY(!QFileInfo::exists(entry));
     QVERIFY(QDir(tree).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+}
+
+void TestPlatform::takeOver_data()
+{
+    QTest::addColumn<QString>("entry"); // what "entry" is
+    QTest::addColumn<int>("opened"); // FolderHandle::Opened
+    using Opened = Platform::FolderHandle::Opened;
+    QTest::newRow("folder") << QStringLiteral("folder") << int(Opened::Folder);
+    // Its own user shut out (POSIX; Wine enforces no DACL).
+    QTest::newRow("folder that shuts its owner out")
+            << QStringLiteral("shut folder") << int(Opened::Folder);
+    QTest::newRow("file") << QStringLiteral("file") << int(Opened::NotAFolder);
+    QTest::newRow("missing") << QStringLiteral("missing") << int(Opened::Missing);
+#ifndef Q_OS_WIN
+    QTest::newRow("link to a folder") << QStringLiteral("link") << int(Opened::NotAFolder);
+#endif
+}
+
+// A folder is taken over whatever its permissions say, and made the
+// installer's own; nothing else is, and nothing stays enabled afterwards.
+void TestPlatform::takeOver()
+{
+    QFETCH(QString, entry);
+    QFETCH(int, opened);
+    const QString tree = root() + QStringLiteral("tree");
+    const QString path = tree + QStringLiteral("/entry");
+    QVERIFY(QDir().mkpath(tree));
+    if (entry == QLatin1String("file")) {
+        QVERIFY(writeAll(path, "data"));
+    } else if (entry == QLatin1String("link")) {
+        QVERIFY(QDir().mkpath(root() + QStringLiteral("elsewhere")));
+        QVERIFY(QFile::link(root() + QStringLiteral("elsewhere"), path));
+    } else if (entry != QLatin1String("missing")) {
+        QVERIFY(QDir().mkdir(path));
+        QVERIFY(writeAll(path + QStringLiteral("/inside.txt"), "kept"));
+#ifndef Q_OS_WIN
+        if (entry == QLatin1String("shut folder"))
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), 0) == 0);
+#endif
+    }
+    const QString before = Platform::securityDescriptor(path);
+    const Platform::FolderHandle parent = Platform::FolderHandle::open(tree);
+    QVERIFY(parent.isValid());
+    Platform::FolderHandle::Opened how = Platform::FolderHandle::Opened::Failed;
+    const Platform::FolderHandle folder = parent.takeOver(QStringLiteral("entry"), &how);
+    QCOMPARE(int(how), opened);
+    QCOMPARE(folder.isValid(), opened == int(Platform::FolderHandle::Opened::Folder));
+#ifdef Q_OS_WIN
+    // The privileges were this thread's for the opening only.
+    HANDLE token = nullptr;
+    QVERIFY(!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token));
+    QCOMPARE(GetLastError(), DWORD(ERROR_NO_TOKEN));
+    const QString protectedSecurity
+            = QStringLiteral("O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)");
+#else
+    const QString protectedSecurity = QStringLiteral("owner %1 mode 0755").arg(::geteuid());
+#endif
+    if (!folder.isValid()) {
+        QCOMPARE(Platform::securityDescriptor(path), before);
+        return;
+    }
+    QVector<Platform::FolderHandle::Entry> entries;
+    QVERIFY(folder.list(&entries));
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.at(0).name, QStringLiteral("inside.txt"));
+#ifdef Q_OS_WIN
+    if (TestSystem::underWine())
+        QSKIP("Wine keeps no security descriptor of a folder");
+#endif
+    QCOMPARE(Platform::securityDescriptor(path), protectedSecurity);
 }
 
 void TestPlatform::shellOpenFails_data()

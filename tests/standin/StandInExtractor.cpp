@@ -1,10 +1,12 @@
 // A stand-in for the extractor front end in the Windows tests, where the
 // Linux tests' stand-ins (shell scripts) cannot run. It is configured by
 // stand-in.txt beside it, three lines: the real front end, a file to append
-// its arguments to (one per line, UTF-8), and what to do then: "exit N".
+// its arguments to (one per line, UTF-8), and what to do then: "exit N"; a
+// fourth line "working folder" appends its working folder after them.
 // Listing (l) and testing (t) go to the real front end, so that the check of
 // the archives before anything is deleted still passes.
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
@@ -37,6 +39,8 @@ int main(int argc, char *argv[])
         return 7;
     for (const QString &argument : arguments)
         record.write(argument.toUtf8() + '\n');
+    if (lines.value(3) == QLatin1String("working folder"))
+        record.write(QDir::currentPath().toUtf8() + '\n');
     record.close();
     // An access violation ends a Windows process with the code 0xC0000005.
     std::exit(lines.at(2).section(QLatin1Char(' '), 1).toInt());

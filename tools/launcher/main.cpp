@@ -269,6 +269,56 @@ bool sameFile(const std::wstring &a, const std::wstring &b)
             && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
+// The folder 7-Zip works in: the folder of the 7-Zip it runs (the
+// installer's own), never the working folder this program inherited, which
+// whoever started the installer chose. Without the extended-length prefix
+// when the folder is short enough for a working folder (before Windows 10
+// with long paths, a working folder is limited to MAX_PATH and takes no
+// prefix); a folder too long for that gives the system folder, which is
+// fixed and which no standard user may write.
+std::wstring workingFolderFor(const std::wstring &program)
+{
+    std::wstring folder = folderOf(program);
+    if (folder.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        folder = L"\\" + folder.substr(7);
+    else if (folder.compare(0, 4, L"\\\\?\\") == 0)
+        folder = folder.substr(4);
+    if (!folder.empty() && folder.back() == L':')
+        folder += L'\\'; // a drive's root, not the drive's current folder
+    if (!folder.empty() && folder.size() <= MAX_PATH - 2)
+        return folder;
+    std::wstring system(MAX_PATH, L'\0');
+    const UINT length = GetSystemDirectoryW(&system[0], UINT(system.size()));
+    if (length == 0 || length >= system.size())
+        return std::wstring();
+    system.resize(length);
+    return system;
+}
+
+// True when `process`, a child of this program that could not be put in a
+// job of its own, is in the job this program runs in and that job ends it:
+// it kills everything in it when its last handle closes and lets nothing
+// break away. Before Windows 8 a process belongs to one job at most, and a
+// child is created in its parent's job: 7-Zip, started by a front end that
+// the installer put in its job, cannot join a second one
+// (AssignProcessToJobObject fails with ERROR_ACCESS_DENIED), and the
+// installer's job, which ends the whole extraction with the installer,
+// does what the front end's own would have done.
+bool inJobThatEndsIt(HANDLE process)
+{
+    BOOL inJob = FALSE;
+    if (!IsProcessInJob(process, nullptr, &inJob) || !inJob)
+        return false;
+    // The job of this process (a null handle): the one the child inherited.
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    if (!QueryInformationJobObject(nullptr, JobObjectExtendedLimitInformation, &limits,
+                                   sizeof(limits), nullptr))
+        return false;
+    const DWORD flags = limits.BasicLimitInformation.LimitFlags;
+    return (flags & JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE)
+            && !(flags & (JOB_OBJECT_LIMIT_BREAKAWAY_OK | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK));
+}
+
 #ifdef MIREVALE_LAUNCHER_TEST_BUILD
 std::wstring environment(const wchar_t *name)
 {
@@ -306,8 +356,23 @@ std::wstring findSevenZip(const std::wstring &self, std::string &error)
     return std::wstring();
 }
 
+// As the installer does first: DLLs from the system folder only, never from
+// this program's folder (the installer's, usually Downloads). Windows 7 has
+// SetDefaultDllDirectories only with update KB2533623, so it is looked up
+// rather than imported; without it the front end refuses, as the installer.
+bool restrictDllSearch()
+{
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI *)(DWORD);
+    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void *>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    return setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 int run()
 {
+    if (!restrictDllSearch())
+        return fatalError("Windows cannot keep this folder out of the DLL search (update "
+                          "KB2533623 is missing)");
 #ifdef MIREVALE_LAUNCHER_TEST_BUILD
     if (!environment(L"MIREVALE_7ZIP_FRONT_END").empty())
         return fatalError("started by itself instead of 7-Zip; set MIREVALE_7ZIP");
@@ -344,6 +409,9 @@ int run()
         return commandLineError(error);
     if (!toWide(line, commandLine))
         return commandLineError("cannot build 7-Zip's command line");
+    const std::wstring workingFolder = workingFolderFor(sevenZip);
+    if (workingFolder.empty())
+        return fatalError("cannot find a working folder for 7-Zip");
 
     // 7-Zip runs in a job that is killed when its last handle closes, that
     // is, at the latest when this process ends, however it ends.
@@ -367,16 +435,21 @@ int run()
 #endif
     // By full path as the application name: nothing is searched for.
     if (!CreateProcessW(sevenZip.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED,
-                        nullptr, nullptr, &startup, &process)) {
+                        nullptr, workingFolder.c_str(), &startup, &process)) {
         CloseHandle(job);
         return fatalError("cannot run " + program);
     }
     if (!AssignProcessToJobObject(job, process.hProcess)) {
-        TerminateProcess(process.hProcess, launcher::ExitFatalError);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        CloseHandle(job);
-        return fatalError("cannot place 7-Zip in a job object");
+        if (GetLastError() != ERROR_ACCESS_DENIED || !inJobThatEndsIt(process.hProcess)) {
+            TerminateProcess(process.hProcess, launcher::ExitFatalError);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+            CloseHandle(job);
+            return fatalError("cannot place 7-Zip in a job object");
+        }
+        std::fprintf(stderr,
+                     "7z.exe: jobs do not nest on this system: 7-Zip runs in the job the "
+                     "installer put this program in, which ends it with the installer\n");
     }
     // Ctrl+C reaches 7-Zip too; let it answer and pass its exit code on.
     SetConsoleCtrlHandler(nullptr, TRUE);
