@@ -4,6 +4,7 @@
 #include "Product.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -38,6 +39,9 @@ bool ExtractorRun::start(QProcess &process, Platform::ExtractorJob &job, const Q
     process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
+    // Never the working folder we were started in: whoever started us chose
+    // it. The extractor's own folder holds the payload the seal covers.
+    process.setWorkingDirectory(QFileInfo(program).absolutePath());
     job.prepare(process);
     process.start(program, arguments);
     if (!process.waitForStarted(-1))
@@ -46,7 +50,7 @@ bool ExtractorRun::start(QProcess &process, Platform::ExtractorJob &job, const Q
     return true;
 }
 
-// The uninstaller may start next: 7-Zip must not hold files then.
+// The folders are put back or removed next: 7-Zip must not hold files then.
 void ExtractorRun::stop(QProcess &process, Platform::ExtractorJob &job)
 {
     process.kill();

@@ -853,14 +853,14 @@ void TestExtract::extractorOutcome()
         QVERIFY(QFile::copy(QStringLiteral(MIREVALE_STANDIN_EXTRACTOR), fake));
         QVERIFY(TestArchives::writeFile(sourceDir + QStringLiteral("/stand-in.txt"),
                                         TestArchives::frontEnd().toUtf8() + '\n' + argsFile.toUtf8()
-                                                + '\n' + script));
+                                                + '\n' + script + "\nworking folder\n"));
     }
 #else
-    QVERIFY(TestArchives::writeFile(fake,
-                                    "#!/bin/sh\ncase \"$1\" in l|t) exec '"
-                                            + QFile::encodeName(TestArchives::frontEnd())
-                                            + "' \"$@\";; esac\nprintf '%s\\n' \"$@\" >>'"
-                                            + QFile::encodeName(argsFile) + "'\n" + script + "\n"));
+    QVERIFY(TestArchives::writeFile(
+            fake,
+            "#!/bin/sh\ncase \"$1\" in l|t) exec '" + QFile::encodeName(TestArchives::frontEnd())
+                    + "' \"$@\";; esac\nprintf '%s\\n' \"$@\" >>'" + QFile::encodeName(argsFile)
+                    + "'\npwd -P >>'" + QFile::encodeName(argsFile) + "'\n" + script + "\n"));
     if (!script.isEmpty())
         QVERIFY(QFile::setPermissions(fake, QFile::permissions(fake) | QFile::ExeOwner));
 #endif
@@ -894,16 +894,24 @@ void TestExtract::extractorOutcome()
     QFile file(argsFile);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString password = TestArchives::installerPassword();
+    // Each run's arguments, then the folder it worked in: the payload's own,
+    // never the one the installer was started in.
+    const QString workedIn = QFileInfo(sourceDir).canonicalFilePath();
     const QStringList expected {QStringLiteral("x"),
                                 QStringLiteral("-yo") + programDir(),
                                 QStringLiteral("-p") + password,
                                 sourceDir + QStringLiteral("/tarvo.cab"),
+                                workedIn,
                                 QStringLiteral("x"),
                                 QStringLiteral("-yo") + dataDir(),
                                 QStringLiteral("-p") + password,
-                                sourceDir + QStringLiteral("/data.cab")};
-    QCOMPARE(QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-             success ? expected : QStringList(expected.mid(0, 4)));
+                                sourceDir + QStringLiteral("/data.cab"),
+                                workedIn};
+    QStringList recorded
+            = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (int i = 4; i < recorded.size(); i += 5)
+        recorded[i] = QFileInfo(recorded.at(i)).canonicalFilePath();
+    QCOMPARE(recorded, success ? expected : QStringList(expected.mid(0, 5)));
 }
 
 void TestExtract::commonAppData_data()
