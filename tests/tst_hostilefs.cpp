@@ -269,7 +269,10 @@ void TestHostileFs::hostileNames()
     const QString log = scene.base() + QStringLiteral("/arguments.log");
     const QString recorder = scene.base() + QStringLiteral("/recorder.sh");
     QVERIFY(TestArchives::writeFile(recorder,
-                                    "#!/bin/bash\nprintf '%s\\0' \"$@\" END >>\"$ARGUMENTS_LOG\"\n"
+                                    "#!/bin/bash\n"
+                                    // Two checks run side by side: one record at a time.
+                                    "exec 9>>\"$ARGUMENTS_LOG\"\nflock 9\n"
+                                    "printf '%s\\0' \"$@\" END >&9\nexec 9>&-\n"
                                     "exec \"$REAL_7ZIP\" \"$@\"\n"));
     QVERIFY(QFile::setPermissions(recorder, QFile::permissions(recorder) | QFile::ExeOwner));
     scene.snapshot();
