@@ -344,9 +344,20 @@ unchanged_since() { # unchanged_since NAME: the installation is as snapshot NAME
 }
 leftovers() { ls -d "$DRIVE_C/Program Files/Mirevale."* "$DRIVE_C/ProgramData/Mirevale."* 2>/dev/null; }
 
+# The front end runs no other 7-Zip than the sealed 7za.exe, and 7-Zip loads
+# no plugin: an unsealed 7z-real.exe (the demo program, which notes every
+# start) and a 7z.dll, codec and format DLLs (which note their loading)
+# beside the shipped files stay untouched by a whole installation.
+silent="$DRIVE_C/users/Public/Downloads/Mirevale silent"
 stage "Mirevale silent" "$BIN/tarvo.cab" "$BIN/data.cab"
+cp "$BUILD/tools/payload/$NAME.exe" "$silent/7z-real.exe"
+mkdir -p "$silent/Codecs" "$silent/Formats"
+for dll in 7z.dll Codecs/plant.dll Formats/plant.dll; do cp "$WORK/plant.dll" "$silent/$dll"; done
 run_silent "Mirevale silent"
 check "/S installs and exits 0 (got $STATUS)" test "$STATUS" = 0
+check "the planted 7z-real.exe never ran" test ! -e "$silent/last-run.txt"
+check "no planted 7z.dll, codec or format DLL was loaded" \
+    test -z "$(find "$silent" -name '*.loaded')"
 check "/S placed the program" test -f "$PROGRAM_DIR/$NAME.exe"
 check "/S wrote the Uninstall values" uninstall_key_written
 check "/S started no program (no last-run.txt)" test ! -e "$PROGRAM_DIR/last-run.txt"
