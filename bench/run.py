@@ -380,7 +380,7 @@ def figure_install(runner, reps, results):
         results["preflight"] = Figure(
             "of which: the product and space checks, and setting the old copy aside", "ms",
             median_min_max(preflights), None, 0, "value")
-    results["message"] = Figure("A refused run: from the worker's end to the message on screen",
+    results["message"] = Figure("A refused run: from the window's hearing of the worker's end to the message",
                                 "ms", median_min_max(messages), None, 1000, "absolute")
     if p99s:
         results["anim_p99"] = Figure("Animation: 99th percentile of tick deviation", "ms",
