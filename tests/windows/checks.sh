@@ -1,6 +1,29 @@
-# Sourced by the Windows check scripts: counted checks that report under
-# the caller's CHECKS_NAME and a summary that sets the exit status.
+# Sourced by the Windows check scripts, after they set ROOT (the checkout):
+# the Windows build's folders, counted checks that report under the caller's
+# CHECKS_NAME, a summary that sets the exit status, and waiting on a
+# condition with a deadline.
 # shellcheck shell=bash
+
+# shellcheck disable=SC2034 # for the scripts that source this
+BUILD=$ROOT/${MIREVALE_WINDOWS_BUILD_DIR:-build-windows}
+BIN=$BUILD/bin
+RUN=$ROOT/scripts/wine-run
+export WINEPREFIX=${WINEPREFIX:-$BUILD/wineprefix}
+SHOTS=$BUILD/screenshots
+# wait_for SECONDS COMMAND...: polls the condition every 0.1 s until the
+# deadline; false when it never held.
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+installer_window() {
+    WID=$(xdotool search --onlyvisible --name '^TarvoSetup$' 2>/dev/null | head -n 1 || true)
+    [ -n "$WID" ]
+}
 
 failures=0
 pass() { echo "$CHECKS_NAME: ok    $*"; }

@@ -17,12 +17,10 @@
 # build-windows/. Screenshots go to build-windows/screenshots/.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=$ROOT/${MIREVALE_WINDOWS_BUILD_DIR:-build-windows}
-BIN=$BUILD/bin
-RUN=$ROOT/scripts/wine-run
-export WINEPREFIX=${WINEPREFIX:-$BUILD/wineprefix}
+CHECKS_NAME=e2e
+# shellcheck source=tests/windows/checks.sh
+. "$ROOT/tests/windows/checks.sh"
 DRIVE_C=$WINEPREFIX/drive_c
-SHOTS=$BUILD/screenshots
 WORK=$BUILD/e2e
 NAME=Tarvo高效学习法
 PROGRAM_DIR="$DRIVE_C/Program Files/Mirevale"
@@ -31,20 +29,7 @@ DESKTOP_LNK="$DRIVE_C/users/Public/Desktop/$NAME.lnk"
 GROUP_DIR="$DRIVE_C/ProgramData/Microsoft/Windows/Start Menu/Programs/Mirevale"
 UNINSTALL_KEY='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Mirevale'
 
-CHECKS_NAME=e2e
-# shellcheck source=tests/windows/checks.sh
-. "$ROOT/tests/windows/checks.sh"
 not() { ! "$@"; }
-# wait_for SECONDS COMMAND...: polls the condition every 0.1 s until the
-# deadline; false when it never held.
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.1
-    done
-}
 
 rm -rf "$WORK" "$SHOTS"
 mkdir -p "$WORK" "$SHOTS"
@@ -52,11 +37,6 @@ mkdir -p "$WORK" "$SHOTS"
 # The Windows processes of the prefix, by executable name, as Linux sees them.
 running() { pgrep -f -i "$1" >/dev/null; }
 no_extractor() { ! running '\\7z\.exe' && ! running '7za\.exe'; }
-
-installer_window() {
-    WID=$(xdotool search --onlyvisible --name '^TarvoSetup$' 2>/dev/null | head -n 1 || true)
-    [ -n "$WID" ]
-}
 
 # start_installer FOLDER [ARGUMENTS...]: starts the installer from the downloads folder
 # FOLDER (under C:\users\Public\Downloads) and finds its window.

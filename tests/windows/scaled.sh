@@ -12,28 +12,11 @@
 # build in build-windows/. Leaves the prefix at 96 dpi.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=$ROOT/${MIREVALE_WINDOWS_BUILD_DIR:-build-windows}
-BIN=$BUILD/bin
-RUN=$ROOT/scripts/wine-run
-export WINEPREFIX=${WINEPREFIX:-$BUILD/wineprefix}
-SHOTS=$BUILD/screenshots
-mkdir -p "$SHOTS"
-
 CHECKS_NAME=scaled
 # shellcheck source=tests/windows/checks.sh
 . "$ROOT/tests/windows/checks.sh"
-wait_for() { # wait_for SECONDS COMMAND...
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.1
-    done
-}
-installer_window() {
-    WID=$(xdotool search --onlyvisible --name '^TarvoSetup$' 2>/dev/null | head -n 1 || true)
-    [ -n "$WID" ]
-}
+mkdir -p "$SHOTS"
+
 # The display's DPI as Wine reads it (the user's setting and the system's).
 set_dpi() {
     local value

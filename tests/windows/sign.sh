@@ -13,17 +13,15 @@
 # certificate replaces every signature.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=$ROOT/${MIREVALE_WINDOWS_BUILD_DIR:-build-windows}
-BIN=$BUILD/bin
+CHECKS_NAME=sign-test
+# shellcheck source=tests/windows/checks.sh
+. "$ROOT/tests/windows/checks.sh"
 WORK=$BUILD/sign-test
 PASSWORD='#m8qzl#*&^%$!'
 # A password with a space, quotes and a dollar sign, taken literally.
 # shellcheck disable=SC2016,SC2089,SC2090
 export CERT_PASSWORD='pa$s wörd "x"'
 
-CHECKS_NAME=sign-test
-# shellcheck source=tests/windows/checks.sh
-. "$ROOT/tests/windows/checks.sh"
 not() { ! "$@"; }
 
 rm -rf "$WORK"

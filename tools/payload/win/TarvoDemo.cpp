@@ -1,34 +1,17 @@
 // Tarvo高效学习法, demo build for Windows: notes the time of every start in
 // last-run.txt beside the program. No window, no console.
+#include "ModulePath.h"
+
 #include <windows.h>
 
 #include <string>
 
-namespace {
-
-std::wstring moduleFolder()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
-        if (length == 0)
-            return std::wstring();
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return path.substr(0, path.find_last_of(L'\\'));
-}
-
-} // namespace
-
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    const std::wstring folder = moduleFolder();
-    if (folder.empty())
+    const std::wstring self = modulePath();
+    if (self.empty())
         return 1;
+    const std::wstring folder = self.substr(0, self.find_last_of(L'\\'));
     const HANDLE file
             = CreateFileW((folder + L"\\last-run.txt").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -10,6 +10,7 @@
 // waits for this process to end, removes the program folder and marks itself
 // and its folder for deletion at the next restart (MoveFileEx), as
 // installers' uninstallers do.
+#include "ModulePath.h"
 #include "Product.h"
 
 #include <windows.h>
@@ -26,21 +27,6 @@ const wchar_t productName[] = L"Tarvo\u9ad8\u6548\u5b66\u4e60\u6cd5";
 const wchar_t groupName[] = MIREVALE_WIDE(MIREVALE_FOLDER_NAME);
 const wchar_t uninstallKey[] = MIREVALE_WIDE(MIREVALE_UNINSTALL_KEY "\\" MIREVALE_FOLDER_NAME);
 const wchar_t shellFoldersKey[] = MIREVALE_WIDE(MIREVALE_SHELL_FOLDERS_KEY);
-
-std::wstring modulePath()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
-        if (length == 0)
-            return std::wstring();
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 std::wstring folderOf(const std::wstring &path)
 {
@@ -238,9 +224,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     const std::wstring mainExe = program + L"\\" + productName + L".exe";
 
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const std::wstring desktop = shellFolder(MIREVALE_WIDE(MIREVALE_COMMON_DESKTOP), FOLDERID_PublicDesktop);
-    const std::wstring programs = shellFolder(MIREVALE_WIDE(MIREVALE_COMMON_PROGRAMS), FOLDERID_CommonPrograms);
-    const std::wstring appData = shellFolder(MIREVALE_WIDE(MIREVALE_COMMON_APPDATA), FOLDERID_ProgramData);
+    const std::wstring desktop
+            = shellFolder(MIREVALE_WIDE(MIREVALE_COMMON_DESKTOP), FOLDERID_PublicDesktop);
+    const std::wstring programs
+            = shellFolder(MIREVALE_WIDE(MIREVALE_COMMON_PROGRAMS), FOLDERID_CommonPrograms);
+    const std::wstring appData
+            = shellFolder(MIREVALE_WIDE(MIREVALE_COMMON_APPDATA), FOLDERID_ProgramData);
     if (!desktop.empty())
         removeShortcut(desktop + L"\\" + productName + L".lnk", mainExe);
     if (!programs.empty()) {
