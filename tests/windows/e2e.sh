@@ -38,16 +38,21 @@ mkdir -p "$WORK" "$SHOTS"
 running() { pgrep -f -i "$1" >/dev/null; }
 no_extractor() { ! running '\\7z\.exe' && ! running '7za\.exe'; }
 
-# start_installer FOLDER [ARGUMENTS...]: starts the installer from the downloads folder
-# FOLDER (under C:\users\Public\Downloads) and finds its window.
-start_installer() {
+# launch_installer FOLDER [ARGUMENTS...]: starts the installer from the downloads
+# folder FOLDER (under C:\users\Public\Downloads) and finds its first window
+# (the main window, or a message box titled like it).
+launch_installer() {
     "$RUN" "C:\\users\\Public\\Downloads\\$1\\MirevaleSetup.exe" "${@:2}" &
     INSTALLER=$!
     if ! wait_for 60 installer_window; then
         fail "the installer window appeared"
         return 1
     fi
-    # The first frame on screen: the window reports its size once painted.
+}
+# start_installer FOLDER [ARGUMENTS...]: launch_installer, then waits for the main
+# window's first frame on screen: the window reports its size once painted.
+start_installer() {
+    launch_installer "$@" || return 1
     if ! wait_for 10 window_painted; then
         fail "the installer window was painted at 660 x 430 (${WIDTH:-?} x ${HEIGHT:-?})"
         return 1
@@ -232,7 +237,7 @@ for how in env cli; do
             WINEQT_LOAD_TESTABILITY=1 start_installer "Mirevale plant"
     else
         # A log that cannot be made: the message box shows its Thai path.
-        start_installer "Mirevale plant" -platformpluginpath 'C:\plant\cli' -testability \
+        launch_installer "Mirevale plant" -platformpluginpath 'C:\plant\cli' -testability \
             '/LOG=C:\plant\ภาษาไทย\setup.log'
     fi
     wineserver -k 2>/dev/null || true
