@@ -2,7 +2,9 @@
 
 #include "ExtractorJob.h"
 #include "ExtractorRun.h"
+#include "InstallLog.h"
 
+#include <QFileInfo>
 #include <QList>
 #include <QProcess>
 
@@ -75,6 +77,18 @@ qint64 ArchiveCheck::unpackedSize(const QByteArray &listing)
     return total;
 }
 
+// A check that failed, in the log: what it was, 7-Zip's exit code (-1: it
+// did not run to its end) and the last line 7-Zip wrote.
+void ArchiveCheck::logFailure(const QString &what, const QString &archive, int exitCode,
+                              const QByteArray &output)
+{
+    const QList<QByteArray> lines = output.trimmed().split('\n');
+    InstallLog::write(QStringLiteral("%1 %2 failed: 7-Zip exit code %3; %4")
+                              .arg(what, QFileInfo(archive).fileName())
+                              .arg(exitCode)
+                              .arg(QString::fromUtf8(lines.last().trimmed())));
+}
+
 int ArchiveCheck::firstUnusable(const QStringList &archives, QVector<qint64> *unpackedSizes) const
 {
     const QStringList common {QStringLiteral("-t7z"), QStringLiteral("-sccUTF-8"),
@@ -97,8 +111,10 @@ int ArchiveCheck::firstUnusable(const QStringList &archives, QVector<qint64> *un
     QVector<QStringList> tests;
     QVector<int> tested; // the archive of each test
     for (int i = 0; i < archives.size(); ++i) {
-        if (listCodes.at(i) != 0 || !listed.at(i).contains("\nType = 7z"))
+        if (listCodes.at(i) != 0 || !listed.at(i).contains("\nType = 7z")) {
+            logFailure(QStringLiteral("listing"), archives.at(i), listCodes.at(i), listed.at(i));
             continue;
+        }
         const QString first = firstFile(listed.at(i));
         if (first.isEmpty()) {
             usable[i] = true; // nothing to decode: the listing was the whole proof
@@ -117,6 +133,9 @@ int ArchiveCheck::firstUnusable(const QStringList &archives, QVector<qint64> *un
     for (int t = 0; t < tested.size(); ++t) {
         usable[tested.at(t)] = (testCodes.at(t) == 0 || testCodes.at(t) == 1)
                 && !outputs.at(t).contains("No files to process");
+        if (!usable.at(tested.at(t)))
+            logFailure(QStringLiteral("testing the first file of"), archives.at(tested.at(t)),
+                       testCodes.at(t), outputs.at(t));
     }
     return int(usable.indexOf(false));
 }

@@ -37,6 +37,8 @@ public:
     static qint64 unpackedSize(const QByteArray &listing);
 
 private:
+    static void logFailure(const QString &what, const QString &archive, int exitCode,
+                           const QByteArray &output);
     QVector<int> runSideBySide(const QVector<QStringList> &commands,
                                QVector<QByteArray> *outputs) const;
 

@@ -24,6 +24,12 @@ installer_window() {
     WID=$(xdotool search --onlyvisible --name '^TarvoSetup$' 2>/dev/null | head -n 1 || true)
     [ -n "$WID" ]
 }
+# painted FILE: a screenshot of the window at X, Y, WIDTH, HEIGHT, into FILE,
+# shows the white band at its bottom, which is there once it has painted.
+painted() {
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$1" 2>/dev/null &&
+        [ "$(convert "$1" -format "%[pixel:p{40,$((HEIGHT - 20))}]" info: 2>/dev/null)" = "srgb(255,255,255)" ]
+}
 
 failures=0
 pass() { echo "$CHECKS_NAME: ok    $*"; }

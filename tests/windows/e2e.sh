@@ -50,15 +50,15 @@ launch_installer() {
     fi
 }
 # start_installer FOLDER [ARGUMENTS...]: launch_installer, then waits for the main
-# window's first frame on screen: the window reports its size once painted.
+# window at its size, with its first frame on screen.
 start_installer() {
     launch_installer "$@" || return 1
-    if ! wait_for 10 window_painted; then
+    if ! wait_for 10 main_window_size || ! wait_for 20 painted "$WORK/painted.png"; then
         fail "the installer window was painted at 660 x 430 (${WIDTH:-?} x ${HEIGHT:-?})"
         return 1
     fi
 }
-window_painted() {
+main_window_size() {
     eval "$(xdotool getwindowgeometry --shell "$WID")" # X, Y, WIDTH, HEIGHT
     [ "$WIDTH" = 660 ] && [ "$HEIGHT" = 430 ]
 }
